@@ -1,0 +1,20 @@
+# Native build: the model with fakes of the ports, unit tests under the sanitizers, benchmarks.
+
+file(GLOB HAULIX_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
+add_executable(haulix_unit_tests ${HAULIX_UNIT_TEST_SOURCES})
+target_link_libraries(haulix_unit_tests PRIVATE haulix_fakes gmock gtest_main)
+target_compile_definitions(haulix_unit_tests PRIVATE
+  HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+gtest_discover_tests(haulix_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+
+# The model folders reach the OS only through the ports.
+add_test(NAME PortableModel.UsesTheOsOnlyThroughPorts
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-portable.sh ${CMAKE_SOURCE_DIR})
+
+# Benchmarks: built with the native preset, run by hand (see README).
+file(GLOB HAULIX_BENCH_SOURCES CONFIGURE_DEPENDS bench/*_bench.cpp)
+foreach(source ${HAULIX_BENCH_SOURCES})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE haulix_fakes)
+endforeach()

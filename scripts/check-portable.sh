@@ -1,0 +1,29 @@
+#!/bin/sh
+# Fails when the portable model (src/url, src/download, src/site, src/store) includes a
+# Windows or POSIX header, names a Win32 type, or calls the OS other than through a port
+# in src/platform. Usage: check-portable.sh SOURCE_DIR
+top=${1:-.}
+cd "$top" || exit 2
+dirs="src/url src/download src/site src/store"
+status=0
+
+report() {
+  echo "check-portable: $1"
+  echo "$2" | sed 's/^/  /'
+  status=1
+}
+
+hits=$(grep -rnE '#[[:space:]]*include[[:space:]]*[<"](windows|winbase|windef|winuser|wininet|winreg|winnt|shlobj|shellapi|commctrl|objbase|ole2|io|direct|process|unistd|fcntl|dirent|pthread|sys/[a-z_]+|filesystem|fstream|chrono)\.?h?[>"]' $dirs 2>/dev/null)
+[ -n "$hits" ] && report "OS headers in the portable model (use a port in src/platform):" "$hits"
+
+hits=$(grep -rnwE 'HWND|HANDLE|DWORD|HINTERNET|HKEY|HINSTANCE|LPARAM|WPARAM|WINAPI|LPSTR|LPCSTR|HTREEITEM|HIMAGELIST' $dirs 2>/dev/null)
+[ -n "$hits" ] && report "Win32 types in the portable model:" "$hits"
+
+hits=$(grep -rnP '(?<![\w:.>])(fopen|fread|fwrite|_wfopen|CreateFile[AW]?|DeleteFile[AW]?|MoveFile[AW]?|GetTickCount|Sleep|getenv|rand|srand|mkdir|rmdir|opendir|unlink|CoCreateGuid|RegOpenKeyEx[AW]?|ShellExecute[AW]?|InternetOpen[AW]?|lstrcmp[iA]*|CharUpper[AW]?|_mbsupr|_mbslwr)\s*\(' $dirs 2>/dev/null | grep -vE '^\S+:[0-9]+:\s*//')
+[ -n "$hits" ] && report "direct OS calls in the portable model:" "$hits"
+
+hits=$(grep -rnE 'std::(chrono::(steady|system|high_resolution)_clock|filesystem|ifstream|ofstream|fstream|random_device|this_thread::sleep)' $dirs 2>/dev/null)
+[ -n "$hits" ] && report "OS access through the standard library in the portable model:" "$hits"
+
+[ $status -eq 0 ] && echo "check-portable: the model reaches the OS only through ports"
+exit $status

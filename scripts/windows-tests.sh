@@ -1,0 +1,39 @@
+#!/bin/sh
+# Runs the Windows tests under Wine: one Wine prefix private to the build folder, one
+# persistent wineserver for the whole run (each test would otherwise wait for its own server
+# to linger and exit), and a virtual display for the tests that make windows.
+# Usage: windows-tests.sh BUILD_DIR [ctest options...]
+set -e
+build=$1
+shift
+here=$(cd "$(dirname "$0")" && pwd)
+export WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Make the prefix once (wine-run.sh does the same, under a lock, for a bare ctest).
+"$here/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1 || true
+
+xvfb_pid=""
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT INT TERM
+
+if [ -z "${HAULIX_KEEP_DISPLAY:-}" ]; then
+  # A display of our own: pick a free number.
+  n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  i=0
+  while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+fi
+
+setsid wineserver -p >/dev/null 2>&1 </dev/null &
+wine cmd /c exit >/dev/null 2>&1 || true
+
+cd "$build"
+ctest --output-on-failure --no-tests=error "$@"

@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The calls a transfer worker makes on the platform's Internet client library. Handles
+// are opaque values, as the library's own are, so that one thread may close a handle while
+// another is blocked in a call on it: that call then fails. 0 is no handle.
+using NetHandle = uintptr_t;
+
+// The header queries a worker makes (HttpQueryInfo levels).
+namespace http_query {
+inline constexpr uint32_t kContentType = 1;
+inline constexpr uint32_t kContentLength = 5;
+inline constexpr uint32_t kStatusCode = 19;
+inline constexpr uint32_t kStatusText = 20;
+inline constexpr uint32_t kRawHeadersCrlf = 22;
+inline constexpr uint32_t kLocation = 33;
+}  // namespace http_query
+
+// Request flags (INTERNET_FLAG_...).
+namespace request_flags {
+inline constexpr uint32_t kDefault = 0x0040F200;  // keep connection, ignore redirects to
+                                                  // http/https, ignore certificate date and
+                                                  // name errors, no UI
+inline constexpr uint32_t kSecure = 0x00800000;
+inline constexpr uint32_t kReloadNoCacheWrite = 0x84000000;
+inline constexpr uint32_t kExistingConnect = 0x20000000;
+}  // namespace request_flags
+
+class Internet {
+ public:
+  virtual ~Internet() = default;
+
+  // Blocking: a connection to an HTTP server (InternetConnect on the root handle).
+  virtual NetHandle connect(const std::string& host, uint16_t port, const std::string& userName,
+                            const std::string& password) = 0;
+  // A request on a connection (HttpOpenRequest): verb "HEAD" or "GET"; no referrer when
+  // `referrer` is empty.
+  virtual NetHandle openRequest(NetHandle connection, const std::string& verb,
+                                const std::string& objectPath, const std::string& referrer,
+                                uint32_t flags) = 0;
+  // Adds header lines, each ended by CR LF (HttpAddRequestHeaders).
+  virtual bool addRequestHeaders(NetHandle request, const std::string& headers) = 0;
+  // Blocking: sends the request and reads the reply's headers (HttpSendRequest).
+  virtual bool sendRequest(NetHandle request) = 0;
+  // A reply header as a number (HTTP_QUERY_FLAG_NUMBER); false when absent.
+  virtual bool queryHeaderNumber(NetHandle request, uint32_t level, uint32_t& value) = 0;
+  // A reply header as text; false when absent.
+  virtual bool queryHeaderText(NetHandle request, uint32_t level, std::string& text) = 0;
+  // Blocking: opens an address of any scheme the library knows (InternetOpenUrl).
+  virtual NetHandle openAddress(const std::string& fullAddress, uint32_t flags) = 0;
+  // Blocking: how many bytes can be read now; 0 at the end of the reply.
+  virtual bool queryDataAvailable(NetHandle handle, uint32_t& available) = 0;
+  // Blocking: reads up to `size` bytes; `got` is 0 only at the end of the reply.
+  virtual bool read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) = 0;
+  // Closes a handle from any thread; a call blocked on it fails.
+  virtual void close(NetHandle handle) = 0;
+};

@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "url/url_parts.h"
+
+struct TransferJob;
+
+// What became of an item's last fetch. The numbers are stored and sorted on.
+enum class DownloadState : int32_t { Failed = 0, Done = 1, Queued = 2, Inactive = 3 };
+
+// One address of the download list. Made only by DownloadQueue::insertItem, freed only by
+// DownloadQueue::removeItem (or with the queue).
+struct DownloadItem {
+  DownloadItem* previous = nullptr;  // the next smaller address
+  DownloadItem* next = nullptr;      // the next larger address
+  TransferJob* job = nullptr;        // owned: the fetch in progress or ready to resume
+  UrlParts address;                  // its fullAddress is the item's identity
+  DownloadState state = DownloadState::Queued;
+  int32_t priority = 0;              // 1 Get First, -1 Get Last, 0 normal; while Queued
+  int64_t size = -1;                 // bytes of the saved file; -1 unknown
+  std::string savedPath;             // empty until Done with a file
+  std::string message;               // the Status text of a Failed item
+  bool rowShown = false;             // the Download Window has made its row
+};

@@ -1,0 +1,199 @@
+#include "download/item_commands.h"
+
+#include <vector>
+
+#include "download/job_text.h"
+#include "download/progress_text.h"
+#include "download/saved_name.h"
+#include "download/transfer_engine.h"
+#include "platform/own_images.h"
+
+namespace {
+
+// The text before the last "\" of a path; empty when it has none.
+std::string parentOf(const std::string& path) {
+  size_t cut = path.rfind('\\');
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string priorityText(int32_t priority) {
+  if (priority == 1) return "First";
+  if (priority == -1) return "Last";
+  return {};
+}
+
+}  // namespace
+
+void ItemCommands::resetItem(DownloadItem& item) {
+  item.priority = 0;
+  item.size = -1;
+  item.state = DownloadState::Queued;
+  item.savedPath.clear();
+  if (item.job) {
+    queue_.engine().destroyJob(item.job, false);
+    item.job = nullptr;
+  }
+  refreshRow(item);
+}
+
+void ItemCommands::markSelected(MarkMode mode) {
+  for (int row = 0, rows = rows_.rowCount(); row < rows; ++row) {
+    DownloadItem* item = rows_.rowRecord(row);
+    if (!item || !rows_.isSelected(row) || item->state != DownloadState::Queued) continue;
+    switch (mode) {
+      case MarkMode::kFirst: item->priority = 1; break;
+      case MarkMode::kLast: item->priority = -1; break;
+      case MarkMode::kInactive:
+        resetItem(*item);
+        item->state = DownloadState::Inactive;
+        break;
+    }
+    refreshRow(*item);
+  }
+}
+
+int ItemCommands::clearSelected(ClearAction action, SavedFileDeletion deletion) {
+  const int rows = rows_.rowCount();
+  const bool everyRow = rows > 0 && rows_.selectedCount() == rows;
+  int count = 0;
+  for (int row = rows - 1; row >= 0; --row) {
+    if (!rows_.isSelected(row)) continue;
+    DownloadItem* item = rows_.rowRecord(row);
+    if (!item) continue;
+    if (action == ClearAction::kCount) {
+      if (hasSavedFile(*item)) ++count;
+      continue;
+    }
+    if (deletion != SavedFileDeletion::kNone)
+      deleteSavedFile(*item, deletion == SavedFileDeletion::kFilesAndFolders);
+    if (action == ClearAction::kReset) {
+      resetItem(*item);
+    } else {
+      queue_.removeItem(item);
+      if (!everyRow) rows_.deleteRow(row);
+    }
+  }
+  if (action == ClearAction::kRemove && everyRow) rows_.deleteAllRows();
+  return count;
+}
+
+void ItemCommands::deleteSavedFile(DownloadItem& item, bool removeEmptiedFolders) {
+  if (!hasSavedFile(item)) return;
+  if (!fileOps_.removePath(item.savedPath) || !removeEmptiedFolders) return;
+  std::string folder = parentOf(item.savedPath);
+  while (!folder.empty() && fileOps_.pathStatus(folder) == path_status::kFolder &&
+         !text_.equalsText(folder, folders_.myDocuments, true) &&
+         fileOps_.files().listFolder(folder, "*").empty()) {
+    if (!fileOps_.removePath(folder)) return;
+    folder = parentOf(folder);
+  }
+}
+
+void ItemCommands::openItem(const DownloadItem& item, OpenTarget target) {
+  bool saved = hasSavedFile(item);
+  switch (target) {
+    case OpenTarget::kOpen:
+      shell_.open(saved ? item.savedPath : item.address.fullAddress, "");
+      break;
+    case OpenTarget::kAddress: shell_.open(item.address.fullAddress, ""); break;
+    case OpenTarget::kSavedFile:
+      if (saved) shell_.open(item.savedPath, "");
+      break;
+    case OpenTarget::kContainingFolder:
+      if (saved) shell_.open(parentOf(item.savedPath), "");
+      break;
+  }
+}
+
+bool ItemCommands::hasSavedFile(const DownloadItem& item) {
+  return item.state == DownloadState::Done && !item.savedPath.empty() &&
+         fileOps_.pathStatus(item.savedPath) >= 0;
+}
+
+void ItemCommands::pauseItem(DownloadItem& item) {
+  if (!item.job) return;
+  queue_.engine().pauseJob(*item.job);
+  refreshRow(item);
+}
+
+bool ItemCommands::isActive(const DownloadItem& item) {
+  return item.state == DownloadState::Queued && item.job && isRunning(*item.job);
+}
+
+void ItemCommands::completeItem(DownloadItem& item, int subfolderScheme) {
+  const TransferJob& job = *item.job;
+  if (job.result != kJobSucceeded) {
+    item.state = DownloadState::Failed;
+    item.message = job.errorText;
+    return;
+  }
+  if (job.finishedPath.empty()) {
+    item.state = DownloadState::Done;
+    return;
+  }
+  SavedTarget target = targetName(item.address, job.finishedPath, subfolderScheme);
+  if (job.contentType == "text/html") target.extension = ".htm";
+  std::string placed = fileOps_.placeFile(job.finishedPath, target.folder, target.name,
+                                          target.extension, false, Collision::kKeepIdentical,
+                                          true);
+  if (placed.empty()) {
+    item.state = DownloadState::Failed;
+    item.message = "Cannot Save";
+    return;
+  }
+  item.size = job.finalSize;
+  item.savedPath = placed;
+  item.state = DownloadState::Done;
+}
+
+ItemColumns ItemCommands::itemColumns(const DownloadItem& item) const {
+  ItemColumns columns;
+  if (item.job) {
+    columns.status = jobStatusText(*item.job, clock_);
+    columns.size = jobSizeText(*item.job);
+    if (!columns.status.empty()) {
+      columns.statusImage = imageIndex(OwnImage::kListGet);
+    } else {
+      columns.statusImage = imageIndex(OwnImage::kClear);
+      columns.status = priorityText(item.priority);
+    }
+    return columns;
+  }
+  switch (item.state) {
+    case DownloadState::Done:
+      columns.statusImage = imageIndex(OwnImage::kListDone);
+      columns.status = "Done";
+      break;
+    case DownloadState::Failed:
+      columns.statusImage = imageIndex(OwnImage::kListNot);
+      columns.status = item.message;
+      break;
+    case DownloadState::Queued:
+      columns.statusImage = imageIndex(OwnImage::kClear);
+      columns.status = priorityText(item.priority);
+      break;
+    case DownloadState::Inactive:
+      columns.statusImage = imageIndex(OwnImage::kClear);
+      columns.status = "Inactive";
+      break;
+  }
+  if (item.size != -1) columns.size = sizeText(item.size);
+  return columns;
+}
+
+RowCells ItemCommands::rowCells(const DownloadItem& item) const {
+  ItemColumns columns = itemColumns(item);
+  RowCells cells;
+  cells.texts = {columns.status,           item.address.displayName, columns.size,
+                 item.address.typeName,    item.address.fullAddress, item.savedPath};
+  cells.image0 = columns.statusImage;
+  cells.image1 = item.address.iconIndex;
+  return cells;
+}
+
+void ItemCommands::refreshRow(const DownloadItem& item) { rows_.rewriteRow(&item, rowCells(item)); }
+
+int64_t ItemCommands::displaySize(const DownloadItem& item) {
+  if (item.job) return item.job->totalSize != -1 ? item.job->totalSize : item.job->bytesGot;
+  return item.size;
+}

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/text_rules.h"
 
@@ -18,23 +19,21 @@ class ByteText {
   unsigned char upper(unsigned char c) const { return upper_[c]; }
 
   // Index of the first (or, fromEnd, the last) occurrence; -1 when either text is empty
-  // or the pattern is longer than the text.
+  // or the pattern is longer than the text. Allocates nothing; the exact forward search
+  // scans with memchr, so it suits whole pages.
   int64_t findText(std::string_view text, std::string_view pattern, bool fromEnd = false,
                    bool ignoreCase = false) const;
   // False for an empty pattern.
   bool startsWithText(std::string_view text, std::string_view pattern,
                       bool ignoreCase = false) const;
-  bool endsWithText(std::string_view text, std::string_view pattern,
-                    bool ignoreCase = false) const;
-  bool containsText(std::string_view text, std::string_view pattern,
-                    bool ignoreCase = false) const;
+  bool endsWithText(std::string_view text, std::string_view pattern, bool ignoreCase = false) const;
+  bool containsText(std::string_view text, std::string_view pattern, bool ignoreCase = false) const;
   // lstrcmpiA or lstrcmpA gives 0.
   bool equalsText(std::string_view a, std::string_view b, bool ignoreCase = false) const;
   // The text before and after the first (or last) occurrence; when absent, the whole text
   // and an empty text.
   std::pair<std::string, std::string> splitAt(std::string_view text, std::string_view separator,
-                                              bool fromEnd = false,
-                                              bool ignoreCase = false) const;
+                                              bool fromEnd = false, bool ignoreCase = false) const;
   // Every occurrence replaced, scanning left to right over what is left after each one.
   std::string replaceAll(std::string_view text, std::string_view from, std::string_view to,
                          bool ignoreCase = false) const;
@@ -56,6 +55,9 @@ class ByteText {
   int compareAddresses(std::string_view a, std::string_view b) const;
 
  private:
+  // Whether the pattern stands in the text at `at` (which leaves room for it).
+  bool sameAt(std::string_view text, size_t at, std::string_view pattern, bool ignoreCase) const;
+
   const TextRules& rules_;
   std::array<unsigned char, 256> upper_{};
 };
@@ -67,10 +69,13 @@ std::string substringOf(std::string_view text, int64_t start, int64_t count);
 std::string trimTokens(std::string_view text, std::initializer_list<std::string_view> tokens);
 // Splits off the given fields in turn from the front of `rest`, each at the first
 // separator (a field without a separator after it takes all that is left); `rest` keeps
-// what follows. False, with the fields untouched, when `rest` is empty.
+// what follows. A null field is split off and dropped. Fields past the end of `rest` become
+// empty. False, with the fields untouched, when `rest` is empty. The separator is matched
+// exactly.
 bool splitFields(std::string& rest, std::string_view separator,
                  std::initializer_list<std::string*> fields);
 // width 0: decimal digits; above 0: lower-case hexadecimal digits left-padded with "0".
 std::string formatNumber(int64_t value, int width = 0);
-// Concatenation.
+// Concatenation. (Texts from the string table are loaded by the Win32 shell, which hands
+// them over as texts.)
 std::string joinTexts(std::initializer_list<std::string_view> texts);

@@ -8,7 +8,7 @@
 
 // An address cracked into its seven texts; all empty when it could not be cracked.
 struct CrackedAddress {
-  std::string scheme;    // as written, without "://"
+  std::string scheme;  // as written, without "://"
   std::string user;
   std::string password;
   std::string host;      // as written
@@ -17,13 +17,23 @@ struct CrackedAddress {
   std::string extra;     // query and fragment, "?" or "#" included
 };
 
-// Splits an absolute address (scheme "://" authority path extra) into its texts.
+// Texts end at their first zero byte, as they do for the system's ANSI functions.
+//
+// Splits an absolute address (scheme ":" ["//" authority] path extra) into its texts, as
+// written. The user information ends at the last "@" of the authority and is split at its
+// first ":"; a host in "[...]" keeps its brackets. Without "//" the host is empty. All texts
+// are empty when there is no scheme, a "[" host is not closed, or the port text is other
+// than ":" with the digits of a number up to 65535 (or none).
 CrackedAddress crackAddress(std::string_view address);
-// Resolves a reference against a base address (RFC 3986, sections 5.2 to 5.4) with every
-// %XX escape decoded and nothing escaped again; empty when the base is not absolute.
+// Resolves a reference against a base address (RFC 3986, sections 5.2 to 5.4, strict) with
+// every %XX escape decoded first and nothing escaped again; escapes of control bytes
+// (below 0x20, and 0x7F) stay, since such a byte would end or split the address. Empty when
+// the reference has no scheme and the base is not absolute.
 std::string combineAddress(std::string_view base, std::string_view relative);
-// The address with unsafe characters escaped as %XX, ready to send; empty for an empty or
-// unusable text.
+// The address ready to send: dot segments of its path removed, and every byte that may not
+// stand in a request line (controls, space, bytes >= 0x7F, " < > \ ^ ` { | }, a "%" that
+// starts no escape, brackets outside the host, a "#" inside the fragment) written as %XX;
+// existing escapes stay. Empty for an empty text or one without a scheme.
 std::string canonicalizeAddress(std::string_view address);
 
 // Builds UrlParts from texts, with the names the lists show for them.

@@ -60,6 +60,8 @@ class FileOps {
                       const std::string& description);
 
  private:
+  bool samePathText(std::string_view a, std::string_view b) const;
+
   Files& files_;
   Ids& ids_;
   const ByteText& text_;

@@ -18,12 +18,16 @@ inline constexpr OsError kNone = 0;
 inline constexpr OsError kFileNotFound = 2;
 inline constexpr OsError kPathNotFound = 3;
 inline constexpr OsError kAccessDenied = 5;
+inline constexpr OsError kNotSameDevice = 17;
+inline constexpr OsError kSharingViolation = 32;
 inline constexpr OsError kBadNetPath = 53;
 inline constexpr OsError kFileExists = 80;
 inline constexpr OsError kDiskFull = 112;
 inline constexpr OsError kInvalidName = 123;
 inline constexpr OsError kDirNotEmpty = 145;
 inline constexpr OsError kAlreadyExists = 183;
+inline constexpr OsError kNameTooLong = 206;
+inline constexpr OsError kNotAFolder = 267;
 }  // namespace os_error
 
 // File attribute bits, as the system stores them.

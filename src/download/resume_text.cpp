@@ -1,0 +1,53 @@
+#include "download/resume_text.h"
+
+#include "url/byte_text.h"
+
+std::string formatResumeText(const ResumeText& resume) {
+  std::string text = formatNumber(resume.totalSize) + "\t";
+  for (const StoredPiece& piece : resume.pieces) {
+    text += formatNumber(piece.start) + "\t" + piece.path + "\t";
+  }
+  return text;
+}
+
+bool parseDecimal(std::string_view text, int64_t& value) {
+  bool negative = false;
+  if (!text.empty() && text.front() == '-') {
+    negative = true;
+    text.remove_prefix(1);
+  }
+  // 18 digits always fit in 64 bits; no file or offset comes near them.
+  if (text.empty() || text.size() > 18) return false;
+  int64_t number = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+  }
+  value = negative ? -number : number;
+  return true;
+}
+
+ResumeText parseResumeText(std::string_view text) {
+  ResumeText resume;
+  auto takeField = [&text](std::string_view& field) {
+    if (text.empty()) return false;
+    const size_t tab = text.find('\t');
+    field = text.substr(0, tab);
+    text = tab == std::string_view::npos ? std::string_view() : text.substr(tab + 1);
+    return true;
+  };
+  std::string_view field;
+  if (!takeField(field)) return resume;
+  int64_t total = -1;
+  if (parseDecimal(field, total) && total >= -1) resume.totalSize = total;
+
+  std::string_view startField;
+  std::string_view pathField;
+  while (takeField(startField)) {
+    if (!takeField(pathField)) pathField = {};
+    int64_t start = -1;
+    if (!parseDecimal(startField, start) || start < 0 || pathField.empty()) continue;
+    resume.pieces.push_back({start, std::string(pathField)});
+  }
+  return resume;
+}

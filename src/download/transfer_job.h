@@ -1,0 +1,97 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "download/stopwatch.h"
+#include "platform/files.h"
+#include "platform/internet.h"
+#include "url/url_parts.h"
+
+struct TransferJob;
+
+// Where a worker is. Waiting and Running are active; the others are final, and a worker
+// never leaves a final state. The numbers are the ones the job pass tests.
+enum class WorkerState : int32_t {
+  Waiting = 0,       // made; no thread has taken it yet
+  Running = 1,       // a thread has taken it
+  Stopped = 2,       // stopped on request, or made from a stored piece
+  Complete = 3,      // the whole reply arrived (without a piece file: its headers)
+  NetworkError = 4,  // connect, request, header, send, query or read failed
+  SaveError = 5,     // the piece file could not be made or written, or memory ran out
+  Refused = 6        // the reply's status or content range did not fit the request
+};
+
+inline bool isActiveState(WorkerState state) {
+  return state == WorkerState::Waiting || state == WorkerState::Running;
+}
+
+// The job's result.
+inline constexpr int32_t kJobNoResult = 0;
+inline constexpr int32_t kJobSucceeded = 1;
+inline constexpr int32_t kJobFailed = 2;
+
+// The file a worker writes its bytes into: a hidden piece of the whole file.
+struct PieceFile {
+  std::unique_ptr<WritableFile> file;  // open while the worker may write
+  std::string path;
+  int64_t written = 0;  // bytes on disk
+  RateMeter rate;
+  bool keep = false;  // do not delete the file when the piece is discarded
+};
+
+// One connection fetching the file from `start` on, on a thread of its own. Every field is
+// guarded by the engine's lock.
+struct TransferWorker {
+  TransferJob* job = nullptr;
+  bool secure = false;
+  std::string userName;
+  std::string password;
+  std::string host;  // empty: opened by address
+  uint16_t port = 0;
+  std::string objectPath;
+  std::string referrer;
+  std::string fullAddress;
+  int64_t start = 0;  // byte offset of the piece in the file
+  PieceFile piece;
+  WorkerState state = WorkerState::Waiting;
+  Stopwatch activity;  // marked before every blocking call
+  Stopwatch lifetime;  // marked when made and when final
+  int64_t contentLength = -1;
+  int64_t statusCode = -1;
+  std::string statusText;
+  std::string contentType;
+  std::string location;
+  std::string rawHeaders;
+  std::string workerId;  // 32 hexadecimal digits, unique among the live workers
+  NetHandle connection = 0;
+  NetHandle request = 0;
+};
+
+// One fetch of one address, through one or more workers.
+struct TransferJob {
+  UrlParts address;        // with siteUser, sitePassword and referrer filled
+  std::string folder;      // where piece files are made; empty: reply headers only
+  int32_t wanted = 0;      // workers asked for and not yet started
+  int32_t started = 0;     // workers started so far
+  int32_t running = 0;     // active workers, as of the last job pass
+  Stopwatch lastActivity;  // the latest activity mark among active workers
+  int64_t speed = 0;       // bytes per second over the active workers
+  int64_t totalSize = -1;
+  std::string contentType;
+  int64_t bytesGot = 0;
+  std::string pieceMap;  // "total,start,length,start,length..." or empty
+  int32_t result = kJobNoResult;
+  Stopwatch resultTime;
+  std::string finishedPath;
+  int64_t finalSize = -1;
+  std::string errorText;
+  // Owned, newest first: the order in which the worker list holds them.
+  std::vector<std::unique_ptr<TransferWorker>> workers;
+};
+
+// No result yet, and a worker is wanted or running.
+inline bool isRunning(const TransferJob& job) {
+  return job.result == kJobNoResult && (job.wanted != 0 || job.running != 0);
+}

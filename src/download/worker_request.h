@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "download/transfer_job.h"
+#include "url/url_parts.h"
+
+// What a worker sends and how it reads the reply: pure rules, kept apart from the thread.
+
+// Fills the connection fields of a worker from the job's address: for "http://" and
+// "https://" the credentials (those written in the address before the site's), host, port,
+// object path and referrer; for any other scheme the full address.
+void fillWorkerAddress(TransferWorker& worker, const UrlParts& address);
+
+// The request flags: the defaults, plus secure for https, plus reload without caching for
+// a request that continues a file.
+uint32_t requestFlagsFor(bool secure, int64_t start);
+
+// "Range: bytes=1000-\r\n" for a request that continues at 1000.
+std::string rangeHeader(int64_t start);
+
+// The raw reply headers, with every space removed, hold "content-range:bytes" + start + "-"
+// in any case.
+bool contentRangeStartsAt(std::string_view rawHeaders, int64_t start);
+
+// A Content-Length value (digits, blanks around them allowed) as a 64-bit number; false
+// for anything else, so a damaged header leaves the size unknown.
+bool parseContentLength(std::string_view text, int64_t& length);
+
+// The port written in the address (":81"), or the scheme's default for ":" and no port;
+// 0 when the text is no port number at all.
+uint16_t portFor(std::string_view portText, bool secure);

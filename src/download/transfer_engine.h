@@ -1,0 +1,133 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "download/file_ops.h"
+#include "download/segments.h"
+#include "download/transfer_job.h"
+#include "platform/clock.h"
+#include "platform/ids.h"
+#include "platform/internet.h"
+#include "url/url_parts.h"
+
+// The transfer jobs of the process and their worker threads. Jobs are made, paused,
+// destroyed and passed over by the user-interface thread; each worker runs on a detached
+// thread of its own. One lock (lock()) guards the job list, the worker list and every
+// worker field. A worker thread holds it except around each blocking Internet call, and
+// after the call looks its worker up again by workerId, so a worker removed meanwhile is
+// never touched. Only the user-interface thread frees workers, with the lock held.
+class TransferEngine {
+ public:
+  // `wake` is called whenever a worker reaches a final state, from any thread and with the
+  // lock held; the application posts an empty message to its main window with it.
+  TransferEngine(Internet& internet, FileOps& fileOps, Ids& ids, const Clock& clock,
+                 std::function<void()> wake);
+  // Destroys every job, then waits until no worker thread can touch the engine any more.
+  ~TransferEngine();
+  TransferEngine(const TransferEngine&) = delete;
+  TransferEngine& operator=(const TransferEngine&) = delete;
+
+  // The lock that worker threads share with the user-interface thread.
+  std::mutex& lock() { return mutex_; }
+  // The jobs, newest first. Touched by the user-interface thread only.
+  const std::list<std::unique_ptr<TransferJob>>& jobs() const { return jobs_; }
+
+  // User-interface thread, without the lock held.
+
+  // Makes a job for the address (with its site fields filled) whose pieces go into
+  // `folder` (empty: only the reply headers are fetched). A resume text brings back its
+  // stored pieces that still exist and are not empty, as Stopped workers.
+  TransferJob* createJob(const UrlParts& address, const std::string& folder,
+                         const std::string& resumeText);
+  // Removes the job's workers and frees the job. With wantResumeText its non-empty pieces
+  // are kept on disk and listed in the text returned; without, every piece is deleted
+  // (except the finished piece of a job that succeeded).
+  std::string destroyJob(TransferJob* job, bool wantResumeText);
+  // Ends the job's workers and wants none. When the total size is known the pieces stay
+  // to be continued; otherwise they are deleted. Nothing for a job with a result.
+  void pauseJob(TransferJob& job);
+  // destroyJob without resume text for every job.
+  void destroyAllJobs();
+  // Takes the lock and runs the job pass for every job, newest first.
+  void runJobPass();
+
+  // With the lock held.
+
+  // Makes a worker of the job at byte offset `start`. With a piece path, the worker adopts
+  // that stored file and is Stopped at once; otherwise, when the job has a folder, it gets
+  // a new piece file there (SaveError when that fails) and a thread; without a folder, a
+  // thread that fetches the reply headers only.
+  TransferWorker* createWorker(TransferJob& job, int64_t start, const std::string& piecePath);
+  // The one way a worker reaches a final state: closes its piece file and its Internet
+  // handles (which makes a call its thread is blocked in fail) and wakes the application.
+  // Nothing when the worker is final already.
+  void finishWorker(TransferWorker& worker, WorkerState state);
+  // Stops the worker, unlinks it, discards its piece and frees it.
+  void removeWorker(TransferWorker& worker);
+  // One job pass: adopt size and type, fail, complete, stop, start, count. Nothing for a
+  // job that has a result.
+  void jobPass(TransferJob& job);
+  // Sets the result once; every piece of the job not kept is deleted.
+  void setResult(TransferJob& job, int32_t result);
+  // Writes the covered segments into one new piece file; its path and size on success.
+  bool join(TransferJob& job, std::string& path, int64_t& size);
+
+ private:
+  using Lock = std::unique_lock<std::mutex>;
+
+  // The engine's side of piece files.
+  bool makePieceFile(const std::string& folder, PieceFile& piece);
+  void discardPiece(PieceFile& piece);
+  std::string uniqueWorkerId();
+
+  // Worker threads.
+  void startWorkerThread(TransferWorker& worker);
+  void workerThreadMain();
+  void runWorker(Lock& lock, TransferWorker* worker);
+  TransferWorker* openOverHttp(Lock& lock, TransferWorker* worker, bool withPiece);
+  TransferWorker* openByAddress(Lock& lock, TransferWorker* worker);
+  void readLoop(Lock& lock, TransferWorker* worker);
+  // Before a blocking call: marks the activity and lets go of the lock. After it: takes
+  // the lock and finds the worker again; nullptr when it was removed or became final.
+  std::string beforeCall(Lock& lock, TransferWorker& worker);
+  TransferWorker* afterCall(Lock& lock, const std::string& workerId);
+  TransferWorker* findWorker(const std::string& workerId);
+  void readReply(TransferWorker& worker);
+
+  // The job pass, in its steps.
+  static std::vector<PieceSpan> spansOf(const TransferJob& job);
+  // The size test: the total size is known and the file has a segment (and the job has a
+  // folder to keep pieces in).
+  static bool sizeKnown(const TransferJob& job);
+  static bool anyActiveWorker(const TransferJob& job);
+  bool failIfWorkerFailed(TransferJob& job);
+  bool completeIfCovered(TransferJob& job);
+  void stopCaughtUpAndStalled(TransferJob& job);
+  void startWorkers(TransferJob& job);
+  void startOneWorker(TransferJob& job, int64_t start);
+  void recount(TransferJob& job);
+
+  Internet& internet_;
+  FileOps& fileOps_;
+  Ids& ids_;
+  const Clock& clock_;
+  std::function<void()> wake_;
+
+  std::mutex mutex_;
+  std::list<std::unique_ptr<TransferJob>> jobs_;
+  // The worker list, newest first (the jobs own the workers), and the live workers by id.
+  std::list<TransferWorker*> workers_;
+  std::unordered_map<std::string, TransferWorker*> workersById_;
+  uint64_t fallbackIds_ = 0;
+
+  // Threads that may still take the lock; the destructor waits until there are none.
+  int liveThreads_ = 0;
+  std::condition_variable threadsEnded_;
+};

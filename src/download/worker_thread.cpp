@@ -1,0 +1,233 @@
+// The thread of a transfer worker: open the address, check the reply, and write what
+// arrives into the worker's piece file.
+#include <new>
+#include <string>
+#include <vector>
+
+#include "download/read_size.h"
+#include "download/transfer_engine.h"
+#include "download/worker_request.h"
+
+namespace {
+
+// Received bytes are written at least this often...
+constexpr int64_t kFlushIntervalMs = 250;
+// ...and whenever this much is waiting, so a fast link cannot fill memory meanwhile.
+constexpr size_t kFlushBound = size_t{1} << 20;
+
+}  // namespace
+
+void TransferEngine::workerThreadMain() {
+  Lock lock(mutex_);
+  // Every made worker starts one thread, and any thread takes the newest waiting worker.
+  TransferWorker* worker = nullptr;
+  for (TransferWorker* candidate : workers_) {
+    if (candidate->state == WorkerState::Waiting) {
+      worker = candidate;
+      break;
+    }
+  }
+  if (worker) {
+    worker->state = WorkerState::Running;
+    runWorker(lock, worker);
+  }
+  --liveThreads_;
+  threadsEnded_.notify_all();
+}
+
+std::string TransferEngine::beforeCall(Lock& lock, TransferWorker& worker) {
+  worker.activity.mark(clock_);
+  std::string workerId = worker.workerId;
+  lock.unlock();
+  return workerId;
+}
+
+TransferWorker* TransferEngine::afterCall(Lock& lock, const std::string& workerId) {
+  lock.lock();
+  TransferWorker* worker = findWorker(workerId);
+  // A worker stopped during the call had its handles closed: whatever the call answered,
+  // it is over.
+  if (!worker || !isActiveState(worker->state)) return nullptr;
+  return worker;
+}
+
+TransferWorker* TransferEngine::findWorker(const std::string& workerId) {
+  auto found = workersById_.find(workerId);
+  return found == workersById_.end() ? nullptr : found->second;
+}
+
+void TransferEngine::runWorker(Lock& lock, TransferWorker* worker) {
+  const bool withPiece = worker->piece.file != nullptr;
+  worker =
+      worker->host.empty() ? openByAddress(lock, worker) : openOverHttp(lock, worker, withPiece);
+  if (!worker) return;
+  if (!withPiece) {
+    finishWorker(*worker, WorkerState::Complete);
+    return;
+  }
+  readLoop(lock, worker);
+}
+
+TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker, bool withPiece) {
+  if (worker->port == 0) {
+    finishWorker(*worker, WorkerState::NetworkError);
+    return nullptr;
+  }
+  const std::string host = worker->host;
+  const uint16_t port = worker->port;
+  const std::string userName = worker->userName;
+  const std::string password = worker->password;
+  std::string workerId = beforeCall(lock, *worker);
+  const NetHandle connection = internet_.connect(host, port, userName, password);
+  worker = afterCall(lock, workerId);
+  if (!worker) {
+    if (connection != 0) internet_.close(connection);
+    return nullptr;
+  }
+  if (connection == 0) {
+    finishWorker(*worker, WorkerState::NetworkError);
+    return nullptr;
+  }
+  worker->connection = connection;
+
+  const int64_t start = worker->start;
+  worker->request =
+      internet_.openRequest(connection, withPiece ? "GET" : "HEAD", worker->objectPath,
+                            worker->referrer, requestFlagsFor(worker->secure, start));
+  if (worker->request == 0 ||
+      (start != 0 && !internet_.addRequestHeaders(worker->request, rangeHeader(start)))) {
+    finishWorker(*worker, WorkerState::NetworkError);
+    return nullptr;
+  }
+
+  const NetHandle request = worker->request;
+  workerId = beforeCall(lock, *worker);
+  const bool sent = internet_.sendRequest(request);
+  worker = afterCall(lock, workerId);
+  if (!worker) return nullptr;
+  if (!sent) {
+    finishWorker(*worker, WorkerState::NetworkError);
+    return nullptr;
+  }
+  readReply(*worker);
+  if (withPiece) {
+    const bool fits =
+        start == 0 ? worker->statusCode == 200
+                   : worker->statusCode == 206 && contentRangeStartsAt(worker->rawHeaders, start);
+    if (!fits) {
+      finishWorker(*worker, WorkerState::Refused);
+      return nullptr;
+    }
+  }
+  return worker;
+}
+
+void TransferEngine::readReply(TransferWorker& worker) {
+  const NetHandle request = worker.request;
+  std::string text;
+  // As text: the number query has 32 bits, and files above 4 GiB are common.
+  if (internet_.queryHeaderText(request, http_query::kContentLength, text)) {
+    int64_t length = 0;
+    if (parseContentLength(text, length)) worker.contentLength = length;
+  }
+  uint32_t status = 0;
+  if (internet_.queryHeaderNumber(request, http_query::kStatusCode, status)) {
+    worker.statusCode = status;
+  }
+  if (internet_.queryHeaderText(request, http_query::kStatusText, text)) worker.statusText = text;
+  if (internet_.queryHeaderText(request, http_query::kContentType, text)) {
+    worker.contentType = text;
+  }
+  if (internet_.queryHeaderText(request, http_query::kLocation, text)) worker.location = text;
+  if (internet_.queryHeaderText(request, http_query::kRawHeadersCrlf, text)) {
+    worker.rawHeaders = text;
+  }
+}
+
+TransferWorker* TransferEngine::openByAddress(Lock& lock, TransferWorker* worker) {
+  // Opening by address cannot ask for a range: what came back would be written at the
+  // wrong place of the file.
+  if (worker->start != 0 && worker->piece.file) {
+    finishWorker(*worker, WorkerState::Refused);
+    return nullptr;
+  }
+  const std::string address = worker->fullAddress;
+  const std::string workerId = beforeCall(lock, *worker);
+  const NetHandle handle = internet_.openAddress(address, request_flags::kExistingConnect);
+  worker = afterCall(lock, workerId);
+  if (!worker) {
+    if (handle != 0) internet_.close(handle);
+    return nullptr;
+  }
+  if (handle == 0) {
+    finishWorker(*worker, WorkerState::NetworkError);
+    return nullptr;
+  }
+  worker->request = handle;
+  return worker;
+}
+
+void TransferEngine::readLoop(Lock& lock, TransferWorker* worker) {
+  // The buffer belongs to the thread, not to the worker, so it outlives a removal safely;
+  // what it holds when a call fails is dropped.
+  std::vector<unsigned char> buffer;
+  size_t filled = 0;
+  Stopwatch flush;
+  ReadSizer sizer;
+  for (;;) {
+    const NetHandle handle = worker->request;
+    std::string workerId = beforeCall(lock, *worker);
+    uint32_t available = 0;
+    bool ok = internet_.queryDataAvailable(handle, available);
+    worker = afterCall(lock, workerId);
+    if (!worker) return;
+    if (!ok) {
+      finishWorker(*worker, WorkerState::NetworkError);
+      return;
+    }
+
+    if (available > 0) {
+      const uint32_t size = sizer.next(available);
+      if (buffer.size() < filled + size) {
+        try {
+          buffer.resize(filled + size + 8);
+        } catch (const std::bad_alloc&) {
+          finishWorker(*worker, WorkerState::SaveError);
+          return;
+        }
+      }
+      unsigned char* space = buffer.data() + filled;
+      workerId = beforeCall(lock, *worker);
+      const uint32_t readStart = clock_.tickCount();
+      uint32_t got = 0;
+      ok = internet_.read(handle, space, size, got);
+      const int64_t took = static_cast<uint32_t>(clock_.tickCount() - readStart);
+      worker = afterCall(lock, workerId);
+      if (!worker) return;
+      // Fewer bytes than were announced as there: the connection broke.
+      if (!ok || got < available || got > size) {
+        finishWorker(*worker, WorkerState::NetworkError);
+        return;
+      }
+      filled += got;
+      sizer.update(got, took);
+    }
+
+    if (filled > 0 &&
+        (available == 0 || flush.atLeast(clock_, kFlushIntervalMs) || filled >= kFlushBound)) {
+      flush.mark(clock_);
+      PieceFile& piece = worker->piece;
+      if (!piece.file || !FileOps::writeAll(*piece.file, buffer.data(), filled)) {
+        finishWorker(*worker, WorkerState::SaveError);
+        return;
+      }
+      piece.written += static_cast<int64_t>(filled);
+      piece.rate.add(clock_, static_cast<int64_t>(filled));
+      filled = 0;
+    }
+    if (available == 0) {
+      finishWorker(*worker, WorkerState::Complete);
+      return;
+    }
+  }
+}

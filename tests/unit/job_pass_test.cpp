@@ -1,0 +1,375 @@
+// The job pass and the life of a job: completion, joining, stops, starts, counters, pause,
+// destroy and resume.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "engine_test_support.h"
+
+namespace {
+
+const std::string kPieceA = "C:\\dl\\haulix 0000000000000000000000000000000a.db";
+const std::string kPieceB = "C:\\dl\\haulix 0000000000000000000000000000000b.db";
+
+class JobPassTest : public EngineTest {
+ protected:
+  void store(const std::string& path, const std::string& bytes) {
+    ASSERT_TRUE(files.putFile(path, bytes, file_attribute::kHidden | file_attribute::kSystem));
+  }
+  // A job made from stored pieces: "total TAB start TAB path TAB ...".
+  TransferJob* resume(const std::string& text) { return engine->createJob(web(), kFolder, text); }
+
+  std::shared_ptr<const FakeBody> body = FakeBody::pattern(1000);
+};
+
+TEST_F(JobPassTest, TwoPiecesThatMeetAreJoinedAndDeleted) {
+  store(kPieceA, body->bytes(0, 600));
+  store(kPieceB, body->bytes(600, 400));
+  TransferJob* job = resume("1000\t600\t" + kPieceB + "\t0\t" + kPieceA + "\t");
+  engine->runJobPass();
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(job->finalSize, 1000);
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+  EXPECT_FALSE(files.isFile(kPieceA));
+  EXPECT_FALSE(files.isFile(kPieceB));
+  EXPECT_EQ(pieceFiles(), std::vector<std::string>{job->finishedPath});
+}
+
+TEST_F(JobPassTest, OverlappingPiecesJoinWithoutRepeatingBytes) {
+  store(kPieceA, body->bytes(0, 700));
+  store(kPieceB, body->bytes(600, 400));
+  TransferJob* job = resume("1000\t0\t" + kPieceA + "\t600\t" + kPieceB + "\t");
+  engine->runJobPass();
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+}
+
+TEST_F(JobPassTest, APieceLongerThanTheFileIsCutByJoining) {
+  store(kPieceA, body->bytes(0, 1000) + "trailing");
+  TransferJob* job = resume("1000\t0\t" + kPieceA + "\t");
+  engine->runJobPass();
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(job->finalSize, 1000);
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+}
+
+TEST_F(JobPassTest, AJoinThatCannotReadAPieceFailsWithCannotSaveAndLeavesNoFile) {
+  store(kPieceA, body->bytes(0, 600));
+  store(kPieceB, body->bytes(600, 400));
+  files.failOperation(FakeFiles::Op::kMap, os_error::kAccessDenied, kPieceB);
+  TransferJob* job = resume("1000\t600\t" + kPieceB + "\t0\t" + kPieceA + "\t");
+  engine->runJobPass();
+  EXPECT_EQ(job->result, kJobFailed);
+  EXPECT_EQ(job->errorText, "Cannot Save");
+  EXPECT_TRUE(pieceFiles().empty());
+}
+
+TEST_F(JobPassTest, CountsCoveredBytesAndMapsTheCoveredRuns) {
+  store(kPieceA, body->bytes(0, 300));
+  store(kPieceB, body->bytes(500, 200));
+  TransferJob* job = resume("1000\t0\t" + kPieceA + "\t500\t" + kPieceB + "\t");
+  EXPECT_EQ(job->workers.size(), 2u);
+  EXPECT_EQ(job->bytesGot, 500);
+  EXPECT_EQ(job->pieceMap, "1000,0,300,500,200");
+  engine->runJobPass();
+  EXPECT_EQ(job->result, kJobNoResult);
+  EXPECT_EQ(job->running, 0);
+  EXPECT_FALSE(isRunning(*job));
+}
+
+TEST_F(JobPassTest, WhenWantedItStartsAWorkerAtEveryGap) {
+  store(kPieceA, body->bytes(0, 300));
+  store(kPieceB, body->bytes(500, 200));
+  serve(body);
+  TransferJob* job = resume("1000\t0\t" + kPieceA + "\t500\t" + kPieceB + "\t");
+  job->wanted = 2;
+  ASSERT_TRUE(passUntilResult(*job));
+  EXPECT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(job->started, 2);
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+  std::vector<std::string> ranges;
+  for (const FakeRequest& request : internet.requests()) ranges.push_back(request.headers);
+  std::sort(ranges.begin(), ranges.end());
+  EXPECT_EQ(ranges, (std::vector<std::string>{"Range: bytes=300-\r\n", "Range: bytes=700-\r\n"}));
+}
+
+TEST_F(JobPassTest, AStoredPieceOfAFileOfUnknownSizeIsFetchedAgainFromTheStart) {
+  store(kPieceA, "partial");
+  serve(body, "h", [](const FakeRequest&, FakeReply& reply) { reply.sendContentLength = false; });
+  TransferJob* job = resume("-1\t0\t" + kPieceA + "\t");
+  EXPECT_EQ(job->bytesGot, 7);
+  EXPECT_EQ(job->pieceMap, "");
+  job->wanted = 1;
+  ASSERT_TRUE(passUntilResult(*job));
+  EXPECT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(internet.requests().at(0).headers, "");
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+  EXPECT_FALSE(files.isFile(kPieceA));
+}
+
+// --- splitting, catching up and stalls ---
+
+TEST_F(JobPassTest, ASecondConnectionStartsSevenTwelfthsIntoTheFileAndTheFirstStopsThere) {
+  auto file = FakeBody::pattern(1200);
+  const int gate = internet.makeGate(0);
+  serve(file, "h", [gate](const FakeRequest& request, FakeReply& reply) {
+    if (request.rangeStart < 0) reply.gate = gate;
+  });
+  TransferJob* job = engine->createJob(web(), kFolder, "");
+  job->wanted = 1;
+  engine->runJobPass();
+  ASSERT_TRUE(internet.waitForBlockedCalls(1));  // headers in, no byte yet
+  engine->runJobPass();
+  ASSERT_EQ(job->totalSize, 1200);
+
+  job->wanted = 1;  // a second Get
+  engine->runJobPass();
+  ASSERT_EQ(job->workers.size(), 2u);
+  EXPECT_EQ(locked([&] { return job->workers[0]->start; }), 700);
+  ASSERT_TRUE(waitFor([&] { return stateOf(*job, 0) == WorkerState::Complete; }));
+  EXPECT_EQ(internet.requests().at(1).headers, "Range: bytes=700-\r\n");
+  EXPECT_EQ(job->pieceMap, "1200");  // counted before the second worker had any data
+
+  // The first worker gets past 700, into the second one's piece.
+  const uint64_t events = internet.blockEvents();
+  internet.allow(gate, 800);
+  ASSERT_TRUE(internet.waitForBlockEvents(events + 1));
+  ASSERT_EQ(writtenOf(*job, 1), 800);
+  engine->runJobPass();
+  EXPECT_EQ(stateOf(*job, 1), WorkerState::Stopped);
+  EXPECT_EQ(job->wanted, 1);  // the job goes on by itself
+  engine->runJobPass();
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(files.contents(job->finishedPath), file->bytes());
+}
+
+class StallTest : public JobPassTest {
+ protected:
+  // One worker waiting for a reply that never comes, until it is stopped.
+  TransferJob* startStalled() {
+    serve(body, "h", [this](const FakeRequest&, FakeReply& reply) {
+      if (++asked <= stalls) reply.stallBeforeReply = true;
+    });
+    TransferJob* job = engine->createJob(web(), kFolder, "");
+    job->wanted = 1;
+    engine->runJobPass();
+    EXPECT_TRUE(internet.waitForBlockedCalls(1));
+    return job;
+  }
+  std::atomic<int> asked = 0;
+  int stalls = 1;  // how many requests stall
+};
+
+TEST_F(StallTest, AWorkerSilentFor89SecondsIsLeftAlone) {
+  TransferJob* job = startStalled();
+  clock.advance(89000);
+  engine->runJobPass();
+  EXPECT_EQ(stateOf(*job, 0), WorkerState::Running);
+  EXPECT_EQ(job->running, 1);
+  EXPECT_EQ(job->lastActivity.elapsed(clock), 89000);
+}
+
+TEST_F(StallTest, AWorkerSilentFor91SecondsIsStoppedAndItsRangeFetchedAgain) {
+  TransferJob* job = startStalled();
+  clock.advance(91000);
+  engine->runJobPass();
+  EXPECT_EQ(stateOf(*job, 0), WorkerState::Stopped);
+  EXPECT_EQ(job->running, 0);
+  EXPECT_FALSE(isRunning(*job));
+  job->wanted = 1;  // the scheduler starts it again
+  ASSERT_TRUE(passUntilResult(*job));
+  EXPECT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+  EXPECT_EQ(internet.openHandles(), 0);
+}
+
+TEST_F(StallTest, TheLatestActivityIsFoundAcrossTheWrapOfTheTickCounter) {
+  stalls = 2;
+  clock.set(0xFFFFFFF0u);
+  TransferJob* job = startStalled();
+  clock.set(0x10);
+  locked([&] { return engine->createWorker(*job, 500, ""); });
+  ASSERT_TRUE(internet.waitForBlockedCalls(2));
+  engine->runJobPass();
+  EXPECT_EQ(job->running, 2);
+  EXPECT_EQ(job->lastActivity.tick, 0x10u);
+  EXPECT_EQ(job->lastActivity.elapsed(clock), 0);
+}
+
+// --- flushing ---
+
+TEST_F(JobPassTest, TheFirstDataIsWrittenAtOnceAndTheRestAtMostEvery250Ms) {
+  auto file = FakeBody::pattern(3 << 20);
+  const int gate = internet.makeGate(300);
+  serve(file, "h", [gate](const FakeRequest&, FakeReply& reply) { reply.gate = gate; });
+  TransferJob* job = engine->createJob(web(), kFolder, "");
+  job->wanted = 1;
+  engine->runJobPass();
+  ASSERT_TRUE(internet.waitForBlockEvents(1));
+  EXPECT_EQ(writtenOf(*job, 0), 300);
+
+  uint64_t events = internet.blockEvents();
+  internet.allow(gate, 100000);
+  ASSERT_TRUE(internet.waitForBlockEvents(events + 1));
+  EXPECT_GT(internet.deliveredBytes(), 300);
+  EXPECT_EQ(writtenOf(*job, 0), 300);  // held in memory: not 250 ms yet
+
+  // After 250 ms the next read writes everything that arrived before.
+  const int64_t held = internet.deliveredBytes();
+  clock.advance(250);
+  events = internet.blockEvents();
+  internet.allow(gate, 200000);
+  ASSERT_TRUE(internet.waitForBlockEvents(events + 1));
+  EXPECT_GE(writtenOf(*job, 0), held);
+}
+
+TEST_F(JobPassTest, AMebibyteWaitingIsWrittenEvenWithin250Ms) {
+  auto file = FakeBody::pattern(6 << 20);
+  const int gate = internet.makeGate(1);
+  serve(file, "h", [gate](const FakeRequest&, FakeReply& reply) { reply.gate = gate; });
+  TransferJob* job = engine->createJob(web(), kFolder, "");
+  job->wanted = 1;
+  engine->runJobPass();
+  ASSERT_TRUE(internet.waitForBlockEvents(1));
+  ASSERT_EQ(writtenOf(*job, 0), 1);
+
+  // The clock stands still: only the size bound can make it write.
+  const uint64_t events = internet.blockEvents();
+  internet.allow(gate, 4 << 20);
+  ASSERT_TRUE(internet.waitForBlockEvents(events + 1));
+  const int64_t delivered = internet.deliveredBytes();
+  const int64_t written = writtenOf(*job, 0);
+  EXPECT_GE(written, 1 + (1 << 20));
+  EXPECT_LT(delivered - written, 1 << 20);
+
+  internet.openGate(gate);
+  ASSERT_TRUE(passUntilResult(*job));
+  EXPECT_EQ(files.contents(job->finishedPath), file->bytes());
+}
+
+// --- pause, destroy, resume ---
+
+TEST_F(JobPassTest, PausingAJobOfKnownSizeStopsItsWorkersAndKeepsTheirPieces) {
+  const int gate = internet.makeGate(400);
+  serve(body, "h", [gate](const FakeRequest&, FakeReply& reply) { reply.gate = gate; });
+  TransferJob* job = engine->createJob(web(), kFolder, "");
+  job->wanted = 1;
+  engine->runJobPass();
+  ASSERT_TRUE(internet.waitForBlockEvents(1));
+  engine->runJobPass();
+  ASSERT_EQ(job->totalSize, 1000);
+
+  engine->pauseJob(*job);
+  EXPECT_EQ(job->wanted, 0);
+  EXPECT_EQ(job->started, 0);
+  EXPECT_EQ(job->running, 0);
+  EXPECT_FALSE(isRunning(*job));
+  ASSERT_EQ(job->workers.size(), 1u);
+  EXPECT_EQ(stateOf(*job, 0), WorkerState::Stopped);
+  EXPECT_EQ(files.contents(pathOf(*job, 0)), body->bytes(0, 400));
+  EXPECT_EQ(job->pieceMap, "1000,0,400");
+}
+
+TEST_F(JobPassTest, PausingAJobOfUnknownSizeDeletesItsPieces) {
+  const int gate = internet.makeGate(400);
+  serve(body, "h", [gate](const FakeRequest&, FakeReply& reply) {
+    reply.gate = gate;
+    reply.sendContentLength = false;
+  });
+  TransferJob* job = engine->createJob(web(), kFolder, "");
+  job->wanted = 1;
+  engine->runJobPass();
+  ASSERT_TRUE(internet.waitForBlockEvents(1));
+  engine->pauseJob(*job);
+  EXPECT_TRUE(job->workers.empty());
+  EXPECT_TRUE(pieceFiles().empty());
+  EXPECT_EQ(job->bytesGot, 0);
+}
+
+TEST_F(JobPassTest, PausingAJobWithAResultChangesNothing) {
+  serve(body);
+  TransferJob* job = engine->createJob(web(), kFolder, "");
+  job->wanted = 1;
+  ASSERT_TRUE(passUntilResult(*job));
+  job->wanted = 3;
+  engine->pauseJob(*job);
+  EXPECT_EQ(job->wanted, 3);
+  EXPECT_EQ(job->workers.size(), 1u);
+}
+
+TEST_F(JobPassTest, DestroyingWithAResumeTextKeepsAndListsEveryNonEmptyPiece) {
+  store(kPieceA, body->bytes(0, 300));
+  store(kPieceB, body->bytes(500, 200));
+  TransferJob* job = resume("1000\t0\t" + kPieceA + "\t500\t" + kPieceB + "\t");
+  locked([&] { return engine->createWorker(*job, 900, ""); });  // fails to connect, empty
+  const std::string text = engine->destroyJob(job, true);
+  // Newest first, as the worker list holds them.
+  EXPECT_EQ(text, "1000\t500\t" + kPieceB + "\t0\t" + kPieceA + "\t");
+  EXPECT_TRUE(files.isFile(kPieceA));
+  EXPECT_TRUE(files.isFile(kPieceB));
+  EXPECT_EQ(pieceFiles().size(), 2u);
+  EXPECT_TRUE(engine->jobs().empty());
+}
+
+TEST_F(JobPassTest, DestroyingWithoutAResumeTextDeletesEveryPiece) {
+  store(kPieceA, body->bytes(0, 300));
+  store(kPieceB, body->bytes(500, 200));
+  TransferJob* job = resume("1000\t0\t" + kPieceA + "\t500\t" + kPieceB + "\t");
+  EXPECT_EQ(engine->destroyJob(job, false), "");
+  EXPECT_TRUE(pieceFiles().empty());
+}
+
+TEST_F(JobPassTest, AResumeTextWhosePiecesAreGoneBringsBackNothing) {
+  store(kPieceA, "");
+  TransferJob* job = resume("1000\t0\t" + kPieceA + "\t500\t" + kPieceB + "\t");
+  EXPECT_TRUE(job->workers.empty());
+  EXPECT_EQ(job->totalSize, -1);
+}
+
+TEST_F(JobPassTest, AResumeTextNeverAdoptsAFileThatIsNoPieceFile) {
+  // A damaged queue database must not make the engine delete the user's files.
+  store("C:\\dl\\thesis.doc", "precious");
+  TransferJob* job = resume("8\t0\tC:\\dl\\thesis.doc\t");
+  EXPECT_TRUE(job->workers.empty());
+  engine->destroyJob(job, false);
+  EXPECT_EQ(files.contents("C:\\dl\\thesis.doc"), "precious");
+}
+
+TEST_F(JobPassTest, AResumeTextListingOnePieceTwiceAdoptsItOnce) {
+  store(kPieceA, body->bytes(0, 300));
+  TransferJob* job = resume("1000\t0\t" + kPieceA + "\t0\t" + kPieceA + "\t");
+  EXPECT_EQ(job->workers.size(), 1u);
+}
+
+TEST_F(JobPassTest, ATransferPausedByDestroyingContinuesFromItsResumeText) {
+  auto file = FakeBody::pattern(100000, 7);
+  int asked = 0;
+  serve(file, "h", [&asked](const FakeRequest&, FakeReply& reply) {
+    if (++asked == 1) reply.endAt = 40000;  // the program ends here, as it were
+  });
+  TransferJob* job = engine->createJob(web(), kFolder, "");
+  job->wanted = 1;
+  ASSERT_TRUE(waitFor([&] {
+    engine->runJobPass();
+    return !job->workers.empty() && allFinal(*job);
+  }));
+  engine->runJobPass();
+  ASSERT_EQ(job->bytesGot, 40000);
+  const std::string text = engine->destroyJob(job, true);
+  ASSERT_EQ(pieceFiles().size(), 1u);
+  const std::string stored = pieceFiles()[0];
+  EXPECT_EQ(text, "100000\t0\t" + stored + "\t");
+
+  TransferJob* again = engine->createJob(web(), kFolder, text);
+  EXPECT_EQ(again->totalSize, 100000);
+  EXPECT_EQ(again->bytesGot, 40000);
+  again->wanted = 1;
+  ASSERT_TRUE(passUntilResult(*again));
+  ASSERT_EQ(again->result, kJobSucceeded);
+  EXPECT_EQ(internet.requests().back().headers, "Range: bytes=40000-\r\n");
+  EXPECT_EQ(files.contents(again->finishedPath), file->bytes());
+  EXPECT_FALSE(files.isFile(stored));
+}
+
+}  // namespace

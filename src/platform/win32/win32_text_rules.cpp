@@ -19,14 +19,23 @@ unsigned char Win32TextRules::upperByte(unsigned char c) const {
   return static_cast<unsigned char>(result & 0xFF);
 }
 
-std::string Win32TextRules::upperText(std::string_view s) const {
+namespace {
+
+// The C library's functions stop at a zero byte; each zero-ended run is converted in turn,
+// so a copy keeps every byte and is converted throughout.
+std::string convertRuns(std::string_view s, unsigned char* (*convert)(unsigned char*)) {
   std::string copy(s);
-  if (!copy.empty()) _mbsupr(reinterpret_cast<unsigned char*>(copy.data()));
+  for (size_t at = 0; at < copy.size(); at += std::char_traits<char>::length(&copy[at]) + 1)
+    convert(reinterpret_cast<unsigned char*>(&copy[at]));
   return copy;
 }
 
+}  // namespace
+
+std::string Win32TextRules::upperText(std::string_view s) const {
+  return convertRuns(s, _mbsupr);
+}
+
 std::string Win32TextRules::lowerText(std::string_view s) const {
-  std::string copy(s);
-  if (!copy.empty()) _mbslwr(reinterpret_cast<unsigned char*>(copy.data()));
-  return copy;
+  return convertRuns(s, _mbslwr);
 }

@@ -14,7 +14,8 @@ set_property(SOURCE ${HAULIX_MANIFEST_RC} APPEND PROPERTY INCLUDE_DIRECTORIES ${
 
 file(GLOB HAULIX_WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS tests/windows/*.cpp)
 add_executable(haulix_windows_tests ${HAULIX_WINDOWS_TEST_SOURCES} ${HAULIX_MANIFEST_RC})
-target_link_libraries(haulix_windows_tests PRIVATE haulix_win32 haulix_fakes gmock gtest_main)
+# ws2_32: the local test servers are started, watched and stopped over plain sockets.
+target_link_libraries(haulix_windows_tests PRIVATE haulix_win32 haulix_fakes gmock gtest_main ws2_32)
 target_compile_definitions(haulix_windows_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(haulix_windows_tests DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
   PROPERTIES LABELS windows)

@@ -1,0 +1,160 @@
+#include "platform/win32/wininet_internet.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <vector>
+
+namespace {
+
+HINTERNET toNative(uintptr_t native) {
+  return reinterpret_cast<HINTERNET>(native);
+}
+uintptr_t fromNative(HINTERNET handle) {
+  return reinterpret_cast<uintptr_t>(handle);
+}
+
+const char* textOrNull(const std::string& text) {
+  return text.empty() ? nullptr : text.c_str();
+}
+
+bool setOption(HINTERNET handle, uint32_t option, uint32_t value) {
+  DWORD dword = value;
+  return InternetSetOptionA(handle, option, &dword, sizeof dword) != FALSE;
+}
+
+// Reply header as a number; false when the header is absent.
+bool queryNumber(HINTERNET request, uint32_t level, uint32_t& value) {
+  DWORD number = 0;
+  DWORD size = sizeof number;
+  if (!HttpQueryInfoA(request, level | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr)) {
+    return false;
+  }
+  value = number;
+  return true;
+}
+
+// Reply header as text: first asked without a buffer, which must fail for want of room (it
+// fails otherwise when the header is absent), then with a buffer of the size asked for.
+bool queryText(HINTERNET request, uint32_t level, std::string& text) {
+  DWORD size = 0;
+  if (HttpQueryInfoA(request, level, nullptr, &size, nullptr) ||
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    return false;
+  }
+  // A header can change between the two calls only if the library rewrites it; allow a
+  // few rounds of growing rather than failing on a larger answer.
+  for (int round = 0; round < 4; ++round) {
+    std::vector<char> buffer(size + 1);
+    DWORD length = size;
+    if (HttpQueryInfoA(request, level, buffer.data(), &length, nullptr)) {
+      text.assign(buffer.data(), length);
+      return true;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length <= size) return false;
+    size = length;
+  }
+  return false;
+}
+
+NativeNetCalls wininetCalls() {
+  NativeNetCalls calls;
+  calls.close = [](uintptr_t native) { InternetCloseHandle(toNative(native)); };
+  calls.queryAvailable = [](uintptr_t native, uint32_t& available) {
+    DWORD n = 0;
+    bool ok = InternetQueryDataAvailable(toNative(native), &n, 0, 0) != FALSE;
+    available = ok ? n : 0;
+    return ok;
+  };
+  calls.read = [](uintptr_t native, void* buffer, uint32_t size, uint32_t& got) {
+    DWORD n = 0;
+    bool ok = InternetReadFile(toNative(native), buffer, size, &n) != FALSE;
+    got = ok ? n : 0;
+    return ok;
+  };
+  return calls;
+}
+
+}  // namespace
+
+WinInetInternet::WinInetInternet() : handles_(wininetCalls()) {
+  HINTERNET root = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  root_ = handles_.add(fromNative(root), 0);
+  setDwordOption(0, INTERNET_OPTION_MAX_CONNS_PER_SERVER, 0xFFFFFFFF);
+  setDwordOption(0, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, 0xFFFFFFFF);
+}
+
+WinInetInternet::~WinInetInternet() = default;
+
+bool WinInetInternet::setDwordOption(NetHandle handle, uint32_t option, uint32_t value) {
+  if (handle == 0) return setOption(nullptr, option, value);
+  return handles_.use(handle,
+                      [&](uintptr_t native) { return setOption(toNative(native), option, value); });
+}
+
+NetHandle WinInetInternet::connect(const std::string& host, uint16_t port,
+                                   const std::string& userName, const std::string& password) {
+  HINTERNET connection = nullptr;
+  handles_.use(root_, [&](uintptr_t root) {
+    connection = InternetConnectA(toNative(root), host.c_str(), port, textOrNull(userName),
+                                  textOrNull(password), INTERNET_SERVICE_HTTP, 0, 0);
+    return connection != nullptr;
+  });
+  return handles_.add(fromNative(connection), root_);
+}
+
+NetHandle WinInetInternet::openRequest(NetHandle connection, const std::string& verb,
+                                       const std::string& objectPath, const std::string& referrer,
+                                       uint32_t flags) {
+  HINTERNET request = nullptr;
+  handles_.use(connection, [&](uintptr_t native) {
+    request = HttpOpenRequestA(toNative(native), textOrNull(verb), objectPath.c_str(), nullptr,
+                               textOrNull(referrer), nullptr, flags, 0);
+    return request != nullptr;
+  });
+  return handles_.add(fromNative(request), connection);
+}
+
+bool WinInetInternet::addRequestHeaders(NetHandle request, const std::string& headers) {
+  return handles_.use(request, [&](uintptr_t native) {
+    return HttpAddRequestHeadersA(toNative(native), headers.c_str(), static_cast<DWORD>(-1), 0) !=
+           FALSE;
+  });
+}
+
+bool WinInetInternet::sendRequest(NetHandle request) {
+  return handles_.useBlocking(request, [](uintptr_t native) {
+    return HttpSendRequestA(toNative(native), nullptr, 0, nullptr, 0) != FALSE;
+  });
+}
+
+bool WinInetInternet::queryHeaderNumber(NetHandle request, uint32_t level, uint32_t& value) {
+  return handles_.use(
+      request, [&](uintptr_t native) { return queryNumber(toNative(native), level, value); });
+}
+
+bool WinInetInternet::queryHeaderText(NetHandle request, uint32_t level, std::string& text) {
+  return handles_.use(request,
+                      [&](uintptr_t native) { return queryText(toNative(native), level, text); });
+}
+
+NetHandle WinInetInternet::openAddress(const std::string& fullAddress, uint32_t flags) {
+  HINTERNET opened = nullptr;
+  handles_.use(root_, [&](uintptr_t root) {
+    opened = InternetOpenUrlA(toNative(root), fullAddress.c_str(), nullptr, 0, flags, 0);
+    return opened != nullptr;
+  });
+  return handles_.add(fromNative(opened), root_);
+}
+
+bool WinInetInternet::queryDataAvailable(NetHandle handle, uint32_t& available) {
+  return handles_.queryDataAvailable(handle, available);
+}
+
+bool WinInetInternet::read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) {
+  return handles_.read(handle, buffer, size, got);
+}
+
+void WinInetInternet::close(NetHandle handle) {
+  handles_.close(handle);
+}

@@ -11,9 +11,6 @@ export WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Make the prefix once (wine-run.sh does the same, under a lock, for a bare ctest).
-"$here/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1 || true
-
 xvfb_pid=""
 cleanup() {
   wineserver -k 2>/dev/null || true
@@ -31,6 +28,13 @@ if [ -z "${HAULIX_KEEP_DISPLAY:-}" ]; then
   i=0
   while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
 fi
+
+# Make the prefix once (wine-run.sh does the same, under a lock, for a bare ctest). Only now
+# that the display is there: the desktop process that this first start leaves behind would
+# otherwise have none, and every window a test makes would fail. Its server must be gone
+# before the persistent one starts.
+"$here/wine-run.sh" "$WINEPREFIX" cmd /c exit >/dev/null 2>&1 || true
+wineserver -w 2>/dev/null || true
 
 setsid wineserver -p >/dev/null 2>&1 </dev/null &
 wine cmd /c exit >/dev/null 2>&1 || true

@@ -119,9 +119,16 @@ std::string mergePaths(const Reference& base, std::string_view relativePath) {
   return std::string(base.path.substr(0, slash + 1)) + std::string(relativePath);
 }
 
-// Every %XX escape decoded, once (so "%2541" gives "%41"), before the texts are combined.
-// Escapes of control bytes stay: a decoded zero byte would end the address, and a decoded
-// CR or LF would split it in two wherever addresses travel one to a line.
+// Whether the escape of this byte stays when the texts are decoded for combining. A decoded
+// zero byte would end the address, and a decoded CR or LF would split it in two wherever
+// addresses travel one to a line. A decoded "#" or "?" would cut the path short ("C%23.pdf"
+// would become the page "C" with a fragment), and a decoded "%" would turn "%2541" into
+// the escape of another character; each would make the address name another resource.
+bool keepsEscape(int value) {
+  return value < 0x20 || value == 0x7F || value == '%' || value == '#' || value == '?';
+}
+
+// Every other %XX escape decoded, once, before the texts are combined.
 std::string decodeForCombining(std::string_view s) {
   std::string out;
   out.reserve(s.size());
@@ -129,7 +136,7 @@ std::string decodeForCombining(std::string_view s) {
     if (s[i] == '%' && i + 2 < s.size()) {
       int high = hexValue(s[i + 1]), low = hexValue(s[i + 2]);
       int value = high * 16 + low;
-      if (high >= 0 && low >= 0 && value >= 0x20 && value != 0x7F) {
+      if (high >= 0 && low >= 0 && !keepsEscape(value)) {
         out.push_back(static_cast<char>(value));
         i += 2;
         continue;

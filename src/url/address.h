@@ -26,9 +26,10 @@ struct CrackedAddress {
 // than ":" with the digits of a number up to 65535 (or none).
 CrackedAddress crackAddress(std::string_view address);
 // Resolves a reference against a base address (RFC 3986, sections 5.2 to 5.4, strict) with
-// every %XX escape decoded first and nothing escaped again; escapes of control bytes
-// (below 0x20, and 0x7F) stay, since such a byte would end or split the address. Empty when
-// the reference has no scheme and the base is not absolute.
+// the %XX escapes decoded first and nothing escaped again. The escapes of control bytes
+// (below 0x20, and 0x7F), "%", "#" and "?" stay: decoded, they would end or split the
+// address or make it name another resource. Empty when the reference has no scheme and the
+// base is not absolute.
 std::string combineAddress(std::string_view base, std::string_view relative);
 // The address ready to send: dot segments of its path removed, and every byte that may not
 // stand in a request line (controls, space, bytes >= 0x7F, " < > \ ^ ` { | }, a "%" that

@@ -172,6 +172,15 @@ TEST_F(ResolveLink, DecodesEscapesOfTheLink) {
   EXPECT_EQ(link.fullAddress, "http://h/a b.htm");
 }
 
+TEST_F(ResolveLink, KeepsAFileNameWithAnEscapedHashWhole) {
+  UrlParts link = parser.resolveLink("C%23%20Guide.pdf", parser.parseAddress("http://h/"));
+  EXPECT_EQ(link.baseName, "C%23 Guide");
+  EXPECT_EQ(link.extension, ".pdf");
+  EXPECT_EQ(link.extra, "");
+  EXPECT_EQ(link.displayName, "C# Guide.pdf");
+  EXPECT_EQ(canonicalizeAddress(link.fullAddress), "http://h/C%23%20Guide.pdf");
+}
+
 TEST_F(ResolveLink, GivesUnusableRecordsForMailScriptAndNewsLinks) {
   UrlParts page = parser.parseAddress("http://h/p.htm");
   for (const char* link : {"mailto:a@b.c", "javascript:go()", "news:alt.x", "about:blank"})

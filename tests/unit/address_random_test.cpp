@@ -179,7 +179,7 @@ TEST_F(AddressRandomTest, ShortAddressesKeepEveryInvariant) {
   RandomAddresses random(20261208);
   std::vector<UrlParts> pages = {parser.parseAddress("http://h/a/b/c.htm?q"),
                                  parser.parseAddress("http://h/dir"), UrlParts{}};
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 10000; ++i) {
     std::string input = random.address();
     ASSERT_NO_FATAL_FAILURE(checkAll(input, pages[random.below(pages.size())]));
     UrlParts page = parser.parseAddress(input);
@@ -193,7 +193,7 @@ TEST_F(AddressRandomTest, AddressesMadeOfAddressCharactersOnlyKeepEveryInvariant
   RandomAddresses random(7);
   const std::string alphabet = "hH:/@[]?#%.1a2F5 ";
   UrlParts page = parser.parseAddress("ftp://u:p@h:21/x/y/");
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 10000; ++i) {
     std::string input = "http://";
     for (size_t n = random.below(24); n > 0; --n) input += alphabet[random.below(alphabet.size())];
     ASSERT_NO_FATAL_FAILURE(checkAll(input, page));

@@ -115,13 +115,20 @@ TEST(CombineAddress, GivesTheResultWithItsEscapesDecodedAndNothingEscapedAgain) 
   EXPECT_EQ(combineAddress("http://h/d%C3%A9j%C3%A0/", "x y.htm"),
             "http://h/d\xC3\xA9j\xC3\xA0/x y.htm");
   EXPECT_EQ(combineAddress("http://h/a/b/", "%2E%2E/x"), "http://h/a/x");
-  EXPECT_EQ(combineAddress("http://h/", "%252F"), "http://h/%2F");  // decoded once only
+  EXPECT_EQ(combineAddress("http://h/", "%2F%3a%40%2B"), "http://h/:@+");
   EXPECT_EQ(combineAddress("http://h/", "100%"), "http://h/100%");
   EXPECT_EQ(combineAddress("http://h/", "%zz%4"), "http://h/%zz%4");
 }
 
 TEST(CombineAddress, KeepsEscapesOfControlBytesSoTheAddressStaysOneLine) {
   EXPECT_EQ(combineAddress("http://h/", "a%0D%0Ab%00c%7F"), "http://h/a%0D%0Ab%00c%7F");
+}
+
+TEST(CombineAddress, KeepsEscapesWhoseCharactersWouldNameAnotherResource) {
+  EXPECT_EQ(combineAddress("http://h/", "C%23%20Guide.pdf"), "http://h/C%23 Guide.pdf");
+  EXPECT_EQ(combineAddress("http://h/", "what%3F.htm?q=%3f"), "http://h/what%3F.htm?q=%3f");
+  EXPECT_EQ(combineAddress("http://h/", "%2541"), "http://h/%2541");
+  EXPECT_EQ(combineAddress("http://h/a%23b/", "x.htm"), "http://h/a%23b/x.htm");
 }
 
 TEST(CombineAddress, NeedsAnAbsoluteBaseOnlyForARelativeReference) {

@@ -11,6 +11,14 @@ gtest_discover_tests(haulix_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS un
 add_test(NAME PortableModel.UsesTheOsOnlyThroughPorts
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-portable.sh ${CMAKE_SOURCE_DIR})
 
+# The local test servers that the Windows and end-to-end tests start (once, not per sanitizer).
+if(NOT HAULIX_TSAN)
+  add_test(NAME TestServers.PassTheirOwnTests
+    COMMAND /usr/bin/python3 -m unittest discover -s ${CMAKE_SOURCE_DIR}/tests/server -p test_*.py)
+  set_tests_properties(TestServers.PassTheirOwnTests PROPERTIES
+    ENVIRONMENT PYTHONDONTWRITEBYTECODE=1 TIMEOUT 120)
+endif()
+
 # Benchmarks: built with the native preset, run by hand (see README).
 file(GLOB HAULIX_BENCH_SOURCES CONFIGURE_DEPENDS bench/*_bench.cpp)
 foreach(source ${HAULIX_BENCH_SOURCES})

@@ -1,0 +1,243 @@
+// The handle bookkeeping under the Internet port, against a scripted library.
+#include "platform/win32/net_handle_table.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A library whose blocking calls wait for the test to open a gate, and which records
+// every native close.
+class ScriptedLibrary {
+ public:
+  ScriptedLibrary()
+      : gate_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+        closed_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+        entered_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+  ~ScriptedLibrary() {
+    CloseHandle(gate_);
+    CloseHandle(closed_);
+    CloseHandle(entered_);
+  }
+
+  NativeNetCalls calls() {
+    NativeNetCalls calls;
+    calls.close = [this](uintptr_t native) {
+      std::lock_guard lock(mutex_);
+      closes_.push_back(native);
+      SetEvent(closed_);
+    };
+    calls.queryAvailable = [this](uintptr_t, uint32_t& available) {
+      SetEvent(entered_);
+      std::unique_lock lock(mutex_);
+      while (pieces_.empty() && !ended_ && !failed_) {
+        lock.unlock();
+        WaitForSingleObject(gate_, INFINITE);
+        lock.lock();
+        ResetEvent(gate_);
+      }
+      available = pieces_.empty() ? 0 : static_cast<uint32_t>(pieces_.front().size());
+      return !(pieces_.empty() && failed_);
+    };
+    calls.read = [this](uintptr_t, void* buffer, uint32_t size, uint32_t& got) {
+      std::lock_guard lock(mutex_);
+      got = 0;
+      if (pieces_.empty()) return true;
+      std::string piece = pieces_.front();
+      pieces_.pop_front();
+      got = static_cast<uint32_t>(std::min<size_t>(size, piece.size()));
+      std::memcpy(buffer, piece.data(), got);
+      return true;
+    };
+    return calls;
+  }
+
+  // A call that waits for the gate, for useBlocking.
+  std::function<bool(uintptr_t)> waitingCall() {
+    return [this](uintptr_t) {
+      SetEvent(entered_);
+      WaitForSingleObject(gate_, INFINITE);
+      return true;
+    };
+  }
+
+  void open() { SetEvent(gate_); }
+  void send(const std::string& piece) {
+    std::lock_guard lock(mutex_);
+    pieces_.push_back(piece);
+    SetEvent(gate_);
+  }
+  void end() {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    SetEvent(gate_);
+  }
+  void fail() {
+    std::lock_guard lock(mutex_);
+    failed_ = true;
+    SetEvent(gate_);
+  }
+  std::vector<uintptr_t> closes() {
+    std::lock_guard lock(mutex_);
+    return closes_;
+  }
+  // Waits (up to 5 s) until some native close has happened.
+  bool waitForAClose() { return WaitForSingleObject(closed_, 5000) == WAIT_OBJECT_0; }
+  // Waits (up to 5 s) until a blocking call is inside the library.
+  bool waitUntilEntered() { return WaitForSingleObject(entered_, 5000) == WAIT_OBJECT_0; }
+
+ private:
+  HANDLE gate_;
+  HANDLE closed_;
+  HANDLE entered_;
+  std::mutex mutex_;
+  std::deque<std::string> pieces_;
+  bool ended_ = false;
+  bool failed_ = false;
+  std::vector<uintptr_t> closes_;
+};
+
+TEST(NetHandleTable, GivesIdsThatAreNeverReusedAndFailsEveryCallOnAClosedOne) {
+  ScriptedLibrary library;
+  NetHandleTable table(library.calls());
+  NetHandle first = table.add(0x10, 0);
+  ASSERT_NE(first, 0u);
+  table.close(first);
+  NetHandle second = table.add(0x10, 0);  // the library gave the same value again
+  EXPECT_NE(second, first);
+  EXPECT_FALSE(table.use(first, [](uintptr_t) { return true; }));
+  uint32_t n = 0;
+  EXPECT_FALSE(table.queryDataAvailable(first, n));
+  EXPECT_TRUE(table.use(second, [](uintptr_t native) { return native == 0x10; }));
+  EXPECT_EQ(library.closes(), std::vector<uintptr_t>{0x10});
+  EXPECT_EQ(table.add(0, 0), 0u);
+}
+
+TEST(NetHandleTable, CloseReleasesTheWaitingCallerButClosesTheNativeOnlyWhenTheCallLeaves) {
+  ScriptedLibrary library;
+  NetHandleTable table(library.calls());
+  NetHandle handle = table.add(0x20, 0);
+  std::atomic<bool> returned{false};
+  std::atomic<bool> result{true};
+  std::thread caller([&] {
+    result = table.useBlocking(handle, library.waitingCall());
+    returned = true;
+  });
+  ASSERT_TRUE(library.waitUntilEntered());
+  table.close(handle);
+  caller.join();
+  EXPECT_TRUE(returned);
+  EXPECT_FALSE(result);
+  // The library call is still inside: its native handle must not be closed under it.
+  EXPECT_TRUE(library.closes().empty());
+  library.open();
+  ASSERT_TRUE(library.waitForAClose());
+  EXPECT_EQ(library.closes(), std::vector<uintptr_t>{0x20});
+}
+
+TEST(NetHandleTable, ClosingAParentReleasesItsChildrenAndLeavesTheirNativesToTheLibrary) {
+  ScriptedLibrary library;
+  NetHandleTable table(library.calls());
+  NetHandle connection = table.add(0x30, 0);
+  NetHandle request = table.add(0x31, connection);
+  std::atomic<bool> result{true};
+  std::thread caller([&] { result = table.useBlocking(request, library.waitingCall()); });
+  ASSERT_TRUE(library.waitUntilEntered());
+  table.close(connection);
+  caller.join();
+  EXPECT_FALSE(result);
+  EXPECT_FALSE(table.use(request, [](uintptr_t) { return true; }));
+  library.open();
+  table.close(request);
+  // The library invalidated the request with its connection; closing that value again
+  // could close a handle the library has since given to someone else.
+  EXPECT_EQ(library.closes(), std::vector<uintptr_t>{0x30});
+}
+
+TEST(NetHandleTable, AHandleOpenedUnderAClosedParentIsClosedAtOnce) {
+  ScriptedLibrary library;
+  NetHandleTable table(library.calls());
+  NetHandle root = table.add(0x40, 0);
+  table.close(root);
+  EXPECT_EQ(table.add(0x41, root), 0u);
+  EXPECT_EQ(library.closes(), (std::vector<uintptr_t>{0x40, 0x41}));
+}
+
+TEST(NetHandleTable, BodyArrivesInOrderAndItsEndIsReportedAfterTheLastByte) {
+  ScriptedLibrary library;
+  NetHandleTable table(library.calls());
+  NetHandle request = table.add(0x50, 0);
+  library.send("hello ");
+  library.send("world");
+  library.end();
+  std::string body;
+  char buffer[4];
+  for (;;) {
+    uint32_t got = 0;
+    ASSERT_TRUE(table.read(request, buffer, sizeof buffer, got));
+    if (got == 0) break;
+    body.append(buffer, got);
+  }
+  EXPECT_EQ(body, "hello world");
+  uint32_t available = 7;
+  EXPECT_TRUE(table.queryDataAvailable(request, available));
+  EXPECT_EQ(available, 0u);
+}
+
+TEST(NetHandleTable, DataReadBeforeAFailureIsDeliveredBeforeTheFailure) {
+  ScriptedLibrary library;
+  NetHandleTable table(library.calls());
+  NetHandle request = table.add(0x60, 0);
+  library.send("abc");
+  library.fail();
+  char buffer[16];
+  uint32_t got = 0;
+  ASSERT_TRUE(table.read(request, buffer, sizeof buffer, got));
+  EXPECT_EQ(std::string(buffer, got), "abc");
+  EXPECT_FALSE(table.read(request, buffer, sizeof buffer, got));
+}
+
+TEST(NetHandleTable, CloseReleasesAReaderWaitingForData) {
+  ScriptedLibrary library;
+  NetHandleTable table(library.calls());
+  NetHandle request = table.add(0x70, 0);
+  std::atomic<bool> result{true};
+  std::thread reader([&] {
+    char buffer[16];
+    uint32_t got = 0;
+    result = table.read(request, buffer, sizeof buffer, got);
+  });
+  ASSERT_TRUE(library.waitUntilEntered());
+  table.close(request);
+  reader.join();
+  EXPECT_FALSE(result);
+  EXPECT_TRUE(library.closes().empty());
+  library.end();  // the read-ahead leaves the library; only then is the native closed
+  ASSERT_TRUE(library.waitForAClose());
+  EXPECT_EQ(library.closes(), std::vector<uintptr_t>{0x70});
+}
+
+TEST(NetHandleTable, DestroyingTheTableClosesEveryHandleChildrenFirst) {
+  ScriptedLibrary library;
+  {
+    NetHandleTable table(library.calls());
+    NetHandle root = table.add(0x1, 0);
+    NetHandle connection = table.add(0x2, root);
+    table.add(0x3, connection);
+    EXPECT_EQ(table.openCount(), 3u);
+  }
+  EXPECT_EQ(library.closes(), (std::vector<uintptr_t>{0x3, 0x2, 0x1}));
+}
+
+}  // namespace

@@ -1,9 +1,52 @@
 #include "download/download_queue.h"
 
+#include <iterator>
+
 #include "download/transfer_engine.h"
 
 DownloadQueue::~DownloadQueue() {
   while (first_) removeItem(first_);
+}
+
+namespace {
+// Steps the cursor search takes before it asks the index.
+constexpr int kLongestWalk = 8;
+}  // namespace
+
+DownloadItem* DownloadQueue::searchFromCursor(std::string_view key, int& sign) {
+  const int first = text_.compareAddresses(key, cursor_->address.fullAddress);
+  sign = first;
+  if (first == 0) return nullptr;
+  // Walk from the cursor towards the new address, each visited item becoming the cursor,
+  // until the comparison changes sign or the list ends.
+  for (int steps = 0;; ++steps) {
+    DownloadItem* step = first < 0 ? cursor_->previous : cursor_->next;
+    if (!step) return cursor_;
+    if (steps == kLongestWalk) return searchIndex(key, first < 0, sign);
+    cursor_ = step;
+    cursorPlace_ = first < 0 ? std::prev(cursorPlace_) : std::next(cursorPlace_);
+    sign = text_.compareAddresses(key, step->address.fullAddress);
+    if (sign == 0) return nullptr;
+    if ((sign < 0) != (first < 0)) return cursor_;
+  }
+}
+
+// Finds where the walk would stop: walking up, on the first item above the key (or the
+// last item); walking down, on the last item below it (or the first item).
+DownloadItem* DownloadQueue::searchIndex(std::string_view key, bool movingDown, int& sign) {
+  auto above = index_.lower_bound(key);
+  if (above != index_.end() && text_.compareAddresses(key, (*above)->address.fullAddress) == 0) {
+    cursorPlace_ = above;
+    sign = 0;
+  } else if (movingDown) {
+    cursorPlace_ = above == index_.begin() ? above : std::prev(above);
+    sign = above == index_.begin() ? -1 : 1;
+  } else {
+    cursorPlace_ = above == index_.end() ? std::prev(above) : above;
+    sign = above == index_.end() ? 1 : -1;
+  }
+  cursor_ = *cursorPlace_;
+  return sign == 0 ? nullptr : cursor_;
 }
 
 DownloadItem* DownloadQueue::insertItem(const UrlParts& address) {
@@ -11,25 +54,15 @@ DownloadItem* DownloadQueue::insertItem(const UrlParts& address) {
   DownloadItem* before = nullptr;  // the new item goes between before and after
   DownloadItem* after = nullptr;
   if (cursor_) {
-    int first = text_.compareAddresses(key, cursor_->address.fullAddress);
-    if (first == 0) return nullptr;
-    // Walk from the cursor towards the new address, each visited item becoming the cursor,
-    // until the comparison changes sign or the list ends.
-    int sign = first;
-    for (;;) {
-      DownloadItem* step = first < 0 ? cursor_->previous : cursor_->next;
-      if (!step) break;
-      cursor_ = step;
-      sign = text_.compareAddresses(key, step->address.fullAddress);
-      if (sign == 0) return nullptr;
-      if ((sign < 0) != (first < 0)) break;
-    }
+    int sign = 0;
+    DownloadItem* stop = searchFromCursor(key, sign);
+    if (!stop) return nullptr;
     if (sign < 0) {
-      after = cursor_;
-      before = cursor_->previous;
+      after = stop;
+      before = stop->previous;
     } else {
-      before = cursor_;
-      after = cursor_->next;
+      before = stop;
+      after = stop->next;
     }
   }
 
@@ -40,16 +73,30 @@ DownloadItem* DownloadQueue::insertItem(const UrlParts& address) {
   if (before) before->next = item;
   else first_ = item;
   if (after) after->previous = item;
-  if (!cursor_) cursor_ = item;
+  else last_ = item;
+  // The index position right after the new item is next to the cursor's.
+  auto hint = index_.end();
+  if (cursor_) hint = after == cursor_ ? cursorPlace_ : std::next(cursorPlace_);
+  auto place = index_.insert(hint, item);
+  if (!cursor_) {
+    cursor_ = item;
+    cursorPlace_ = place;
+  }
   ++size_;
   return item;
 }
 
 void DownloadQueue::removeItem(DownloadItem* item) {
-  if (cursor_ == item) cursor_ = item->previous ? item->previous : item->next;
+  auto place = cursor_ == item ? cursorPlace_ : index_.find(item);
+  if (cursor_ == item) {
+    cursor_ = item->previous ? item->previous : item->next;
+    if (cursor_) cursorPlace_ = item->previous ? std::prev(place) : std::next(place);
+  }
+  index_.erase(place);
   if (item->previous) item->previous->next = item->next;
   else first_ = item->next;
   if (item->next) item->next->previous = item->previous;
+  else last_ = item->previous;
   --size_;
   if (item->job) engine_.destroyJob(item->job, false);
   delete item;

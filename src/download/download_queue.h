@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <set>
 #include <string_view>
 
 #include "download/download_item.h"
@@ -10,7 +11,9 @@ class TransferEngine;
 
 // All download items in ascending order of their full address (the locale order, ties
 // broken by bytes), with no two equal. Insertion searches from where the last search
-// stopped, so addresses arriving in or near order cost a step or two each.
+// stopped, so addresses arriving in or near order cost a step or two each; a search that
+// would walk far is finished through an ordered index instead, which stops where the walk
+// would have stopped, so 100,000 addresses in random order still insert in moments.
 class DownloadQueue {
  public:
   DownloadQueue(const ByteText& text, const AddressParser& parser, TransferEngine& engine)
@@ -28,6 +31,7 @@ class DownloadQueue {
   size_t addAddresses(std::string_view text);
 
   DownloadItem* first() const { return first_; }
+  DownloadItem* last() const { return last_; }
   DownloadItem* cursor() const { return cursor_; }
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
@@ -37,7 +41,31 @@ class DownloadQueue {
   const ByteText& text_;
   const AddressParser& parser_;
   TransferEngine& engine_;
+
+  // Orders items by address, and finds an item by an address text.
+  struct ByAddress {
+    using is_transparent = void;
+    const ByteText* text;
+    bool operator()(const DownloadItem* a, const DownloadItem* b) const {
+      return text->compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
+    }
+    bool operator()(const DownloadItem* a, std::string_view b) const {
+      return text->compareAddresses(a->address.fullAddress, b) < 0;
+    }
+    bool operator()(std::string_view a, const DownloadItem* b) const {
+      return text->compareAddresses(a, b->address.fullAddress) < 0;
+    }
+  };
+
+  // Where the cursor search stops: the item it stopped on, or nullptr for a duplicate.
+  DownloadItem* searchFromCursor(std::string_view key, int& sign);
+  DownloadItem* searchIndex(std::string_view key, bool movingDown, int& sign);
+
   DownloadItem* first_ = nullptr;
+  DownloadItem* last_ = nullptr;
   DownloadItem* cursor_ = nullptr;
   size_t size_ = 0;
+  std::set<DownloadItem*, ByAddress> index_{ByAddress{&text_}};
+  // The cursor's place in the index, moved along with the cursor.
+  std::set<DownloadItem*, ByAddress>::iterator cursorPlace_;
 };

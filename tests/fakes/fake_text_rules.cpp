@@ -9,6 +9,10 @@ std::string_view toZero(std::string_view s) { return s.substr(0, s.find('\0')); 
 int FakeTextRules::compareBy(std::string_view a, std::string_view b, bool foldCase) const {
   a = toZero(a);
   b = toZero(b);
+  if (ignoredBytes.empty() && !foldCase) {
+    int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
   size_t i = 0, j = 0;
   for (;;) {
     while (i < a.size() && ignoredBytes.count(static_cast<unsigned char>(a[i]))) ++i;

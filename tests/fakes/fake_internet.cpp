@@ -122,6 +122,11 @@ void FakeInternet::setServerDown(const std::string& host, uint16_t port) {
   down_[serverKey(host, port)] = true;
 }
 
+void FakeInternet::setConnectGate(const std::string& host, uint16_t port, int gate) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  connectGates_[serverKey(host, port)] = gate;
+}
+
 void FakeInternet::setAddressHandler(Handler handler) {
   std::lock_guard<std::mutex> hold(mutex_);
   addressHandler_ = std::move(handler);
@@ -274,8 +279,15 @@ void FakeInternet::waitBlocked(Lock& lock, Predicate ready) {
 
 NetHandle FakeInternet::connect(const std::string& host, uint16_t port, const std::string& userName,
                                 const std::string& password) {
-  std::lock_guard<std::mutex> hold(mutex_);
-  if (aborted_ || down_.count(serverKey(host, port)) != 0) return 0;
+  Lock lock(mutex_);
+  const std::string key = serverKey(host, port);
+  auto gate = connectGates_.find(key);
+  if (gate != connectGates_.end()) {
+    // No handle exists yet that could be closed: only the gate or the end of the test ends
+    // the wait.
+    waitBlocked(lock, [&] { return aborted_ || gates_[gate->second] > 0; });
+  }
+  if (aborted_ || down_.count(key) != 0) return 0;
   auto state = std::make_unique<HandleState>();
   state->kind = HandleState::Kind::kConnection;
   state->request.host = host;

@@ -82,6 +82,8 @@ class FakeInternet final : public Internet {
   void setServer(const std::string& host, uint16_t port, Handler handler);
   // Connecting to the server fails (InternetConnect answers no handle).
   void setServerDown(const std::string& host, uint16_t port);
+  // Connecting to the server blocks until the gate allows at least one byte.
+  void setConnectGate(const std::string& host, uint16_t port, int gate);
   void setAddressHandler(Handler handler);
   void setAvailableCap(uint32_t bytes);
 
@@ -146,6 +148,7 @@ class FakeInternet final : public Internet {
   std::condition_variable changed_;
   std::map<std::string, Handler> servers_;
   std::map<std::string, bool> down_;
+  std::map<std::string, int> connectGates_;
   Handler addressHandler_;
   uint32_t availableCap_ = 8192;
   std::map<NetHandle, std::unique_ptr<HandleState>> handles_;

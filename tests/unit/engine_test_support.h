@@ -65,9 +65,8 @@ class EngineTest : public ::testing::Test {
   }
 
   // Runs the condition until it holds, waiting for a worker to finish between tries; false
-  // when nothing makes it hold within the safety timeout.
+  // when no worker finishes within the safety timeout and the condition still fails.
   bool waitFor(const std::function<bool()>& holds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (;;) {
       uint64_t seen;
       {
@@ -76,7 +75,10 @@ class EngineTest : public ::testing::Test {
       }
       if (holds()) return true;
       std::unique_lock<std::mutex> lock(wakeMutex);
-      if (!wakeChanged.wait_until(lock, deadline, [&] { return wakes != seen; })) return holds();
+      if (!wakeChanged.wait_for(lock, std::chrono::seconds(20), [&] { return wakes != seen; })) {
+        lock.unlock();
+        return holds();
+      }
     }
   }
 

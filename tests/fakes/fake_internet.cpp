@@ -132,6 +132,11 @@ void FakeInternet::setAddressHandler(Handler handler) {
   addressHandler_ = std::move(handler);
 }
 
+void FakeInternet::setPartialReads(bool partial) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  partialReads_ = partial;
+}
+
 void FakeInternet::setAvailableCap(uint32_t bytes) {
   std::lock_guard<std::mutex> hold(mutex_);
   availableCap_ = bytes;
@@ -456,10 +461,18 @@ bool FakeInternet::read(NetHandle handle, void* buffer, uint32_t size, uint32_t&
   got = 0;
   HandleState* state = find(handle);
   if (isClosed(handle) || !state->sent || state->broken()) return false;
-  const int64_t want = std::min<int64_t>(size, state->end - state->position);
+  int64_t want = std::min<int64_t>(size, state->end - state->position);
   if (want <= 0) return true;
-  const int64_t target = state->position + want;
   const FakeReply& reply = state->reply;
+  if (partialReads_) {
+    // Whatever is there once anything is, up to the break.
+    waitBlocked(lock, [&] {
+      return isClosed(handle) || state->broken() || deliverable(*state) > state->position;
+    });
+    if (isClosed(handle) || state->broken()) return false;
+    want = std::min(want, deliverable(*state) - state->position);
+  }
+  const int64_t target = state->position + want;
   // A break inside the requested bytes fails the read once delivery reaches it.
   const int64_t needed = reply.dropAt >= 0 && reply.dropAt < target ? reply.dropAt : target;
   waitBlocked(lock, [&] { return isClosed(handle) || deliverable(*state) >= needed; });

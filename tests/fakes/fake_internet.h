@@ -68,7 +68,8 @@ struct FakeReply {
 // The Internet port against scripted servers, keyed by host and port, plus a handler for
 // addresses opened directly. Blocking calls behave as the library's: a query blocks until
 // data is there (and announces at most `availableCap` bytes), a read blocks until the whole
-// buffer is filled or the reply ends, and every blocking call fails at once when its
+// buffer is filled or the reply ends (or, with partial reads, until any byte is there),
+// and every blocking call fails at once when its
 // handle, or the connection of its request, is closed from another thread. Handle values
 // are never reused. Thread-safe; handlers run outside the fake's lock.
 class FakeInternet final : public Internet {
@@ -86,6 +87,9 @@ class FakeInternet final : public Internet {
   void setConnectGate(const std::string& host, uint16_t port, int gate);
   void setAddressHandler(Handler handler);
   void setAvailableCap(uint32_t bytes);
+  // Reads return as soon as any byte is there, as the port on WinInet does with its
+  // read-ahead, instead of waiting until the buffer is full as the library itself does.
+  void setPartialReads(bool partial);
 
   // A reply serving the body as a file server does: 200 with all of it, or for a range
   // request 206 with "Content-Range: bytes N-LAST/SIZE" (416 past the end); no body for
@@ -151,6 +155,7 @@ class FakeInternet final : public Internet {
   std::map<std::string, int> connectGates_;
   Handler addressHandler_;
   uint32_t availableCap_ = 8192;
+  bool partialReads_ = false;
   std::map<NetHandle, std::unique_ptr<HandleState>> handles_;
   NetHandle nextHandle_ = 0x1000;
   std::map<int, int64_t> gates_;

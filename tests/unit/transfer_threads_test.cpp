@@ -114,7 +114,16 @@ TEST_F(TransferThreadsTest, JobsDestroyedAtAnyMomentOfTheirWorkLeaveNothingBehin
   EXPECT_TRUE(pieceFiles().empty());
 }
 
-TEST_F(TransferThreadsTest, FourConnectionsThatKeepBreakingStillMakeAnIdenticalFile) {
+// With reads that wait until their buffer is full (the library) and reads that return what
+// has arrived (the port over it).
+class BreakingConnectionsTest : public TransferThreadsTest,
+                                public ::testing::WithParamInterface<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(ReadModes, BreakingConnectionsTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Partial" : "Filling"; });
+
+TEST_P(BreakingConnectionsTest, FourConnectionsThatKeepBreakingStillMakeAnIdenticalFile) {
+  internet.setPartialReads(GetParam());
   auto file = FakeBody::pattern((3 << 20) + 12345, 11);
   std::mutex randomMutex;
   std::mt19937 random(20240607);

@@ -202,16 +202,6 @@ TEST_F(ContinuedWorkerTest, AContentRangeFromAnotherOffsetIsRefused) {
   EXPECT_EQ(stateOf(*job, 0), WorkerState::Refused);
 }
 
-TEST_F(ContinuedWorkerTest, AContentRangeWithOddSpacingAndCaseIsAccepted) {
-  serve(body, "h", [](const FakeRequest&, FakeReply& reply) {
-    reply.headers = {"content-range:BYTES  1000-1999 / 2000"};
-  });
-  TransferJob* job = continueAt1000();
-  ASSERT_TRUE(passUntilResult(*job));
-  EXPECT_EQ(job->result, kJobSucceeded);
-  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
-}
-
 TEST_F(ContinuedWorkerTest, AnAddressOpenedDirectlyCannotBeContinued) {
   internet.setAddressHandler([this](const FakeRequest&) {
     FakeReply reply;

@@ -19,16 +19,6 @@ UrlParts httpAddress(std::string scheme, std::string host, std::string port = ""
   return address;
 }
 
-TEST(WorkerAddress, HttpsWithoutAPortGoesToPort443Securely) {
-  TransferWorker worker;
-  fillWorkerAddress(worker, httpAddress("https://", "h"));
-  EXPECT_TRUE(worker.secure);
-  EXPECT_EQ(worker.port, 443);
-  EXPECT_EQ(worker.host, "h");
-  EXPECT_EQ(worker.objectPath, "/files/a.zip");
-  EXPECT_EQ(requestFlagsFor(worker.secure, 0), 0x00C0F200u);
-}
-
 TEST(WorkerAddress, APortWrittenInTheAddressIsUsed) {
   TransferWorker worker;
   fillWorkerAddress(worker, httpAddress("http://", "h", ":81"));
@@ -39,25 +29,6 @@ TEST(WorkerAddress, APortWrittenInTheAddressIsUsed) {
   EXPECT_EQ(portFor(":0", false), 80);
   EXPECT_EQ(portFor(":99999", false), 0);
   EXPECT_EQ(portFor(":8o", false), 0);
-}
-
-TEST(WorkerAddress, CredentialsInTheAddressWinOverTheSiteTable) {
-  UrlParts address = httpAddress("http://", "h");
-  address.user = "user:";
-  address.password = "pw@";
-  address.siteUser = "siteuser";
-  address.sitePassword = "sitepw";
-  TransferWorker worker;
-  fillWorkerAddress(worker, address);
-  EXPECT_EQ(worker.userName, "user");
-  EXPECT_EQ(worker.password, "pw");
-
-  address.user.clear();
-  address.password.clear();
-  TransferWorker fromSite;
-  fillWorkerAddress(fromSite, address);
-  EXPECT_EQ(fromSite.userName, "siteuser");
-  EXPECT_EQ(fromSite.password, "sitepw");
 }
 
 TEST(WorkerAddress, AUserWithoutPasswordLosesOnlyItsAt) {
@@ -136,14 +107,6 @@ TEST(ReadSizer, FallsBackToTheAnnouncedSizeAfterASlowRead) {
   for (int i = 0; i < 10; ++i) sizer.update(sizer.next(8192), 0);
   sizer.update(sizer.next(8192), 251);
   EXPECT_EQ(sizer.next(8192), 8192u);
-}
-
-TEST(ReadSizer, DoesNotGrowOnAShortReadAtTheEndOfAReply) {
-  ReadSizer sizer;
-  sizer.update(8192, 0);
-  const uint32_t before = sizer.next(1);
-  sizer.update(10, 0);
-  EXPECT_EQ(sizer.next(1), before);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "download/saved_name.h"
 #include "download/transfer_engine.h"
 #include "platform/own_images.h"
+#include "store/site_credentials.h"
 
 namespace {
 
@@ -23,6 +24,18 @@ std::string priorityText(int32_t priority) {
 }
 
 }  // namespace
+
+void ItemCommands::startItem(DownloadItem& item) {
+  if (item.state != DownloadState::Queued) return;
+  if (!connection_.connectionAvailable()) return;
+  if (!item.job) {
+    UrlParts address = item.address;
+    applySiteCredential(settings_.settings(), address);
+    item.job = queue_.engine().createJob(address, settings_.settings().saveFolder, "");
+  }
+  if (item.job->result == kJobNoResult) ++item.job->wanted;
+  refreshRow(item);
+}
 
 void ItemCommands::resetItem(DownloadItem& item) {
   item.priority = 0;
@@ -120,7 +133,7 @@ bool ItemCommands::isActive(const DownloadItem& item) {
   return item.state == DownloadState::Queued && item.job && isRunning(*item.job);
 }
 
-void ItemCommands::completeItem(DownloadItem& item, int subfolderScheme) {
+void ItemCommands::completeItem(DownloadItem& item) {
   const TransferJob& job = *item.job;
   if (job.result != kJobSucceeded) {
     item.state = DownloadState::Failed;
@@ -131,7 +144,8 @@ void ItemCommands::completeItem(DownloadItem& item, int subfolderScheme) {
     item.state = DownloadState::Done;
     return;
   }
-  SavedTarget target = targetName(item.address, job.finishedPath, subfolderScheme);
+  SavedTarget target =
+      targetName(item.address, job.finishedPath, settings_.settings().subfolderScheme);
   if (job.contentType == "text/html") target.extension = ".htm";
   std::string placed = fileOps_.placeFile(job.finishedPath, target.folder, target.name,
                                           target.extension, false, Collision::kKeepIdentical,

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "download/connection_check.h"
 #include "download/delete_choice.h"
 #include "download/download_queue.h"
 #include "download/file_ops.h"
@@ -9,6 +10,7 @@
 #include "platform/known_folders.h"
 #include "platform/row_list.h"
 #include "platform/shell.h"
+#include "store/settings.h"
 
 // What the Open commands open.
 enum class OpenTarget { kOpen, kAddress, kSavedFile, kContainingFolder };
@@ -28,9 +30,14 @@ struct ItemColumns {
 class ItemCommands {
  public:
   ItemCommands(DownloadQueue& queue, RowList<DownloadItem>& rows, FileOps& fileOps, Shell& shell,
-               const Clock& clock, const KnownFolders& folders, const ByteText& text)
+               const Clock& clock, const KnownFolders& folders, const ByteText& text,
+               const SettingsStore& settings, ConnectionCheck& connection)
       : queue_(queue), rows_(rows), fileOps_(fileOps), shell_(shell), clock_(clock),
-        folders_(folders), text_(text) {}
+        folders_(folders), text_(text), settings_(settings), connection_(connection) {}
+
+  // Get: a Queued item gets a job (when the connection is there), and each Get on a
+  // transferring item asks for one more connection.
+  void startItem(DownloadItem& item);
 
   // Back to Queued with priority 0, size unknown, no saved path; the job and its pieces go.
   void resetItem(DownloadItem& item);
@@ -50,8 +57,9 @@ class ItemCommands {
   // Queued, with a job that is running.
   static bool isActive(const DownloadItem& item);
   // Moves the outcome of the item's finished job into the item: the file placed under the
-  // subfolder scheme and Done, or Failed with a message. The caller destroys the job.
-  void completeItem(DownloadItem& item, int subfolderScheme);
+  // subfolder scheme of the settings and Done, or Failed with a message. The caller
+  // destroys the job.
+  void completeItem(DownloadItem& item);
   ItemColumns itemColumns(const DownloadItem& item) const;
   // All six cells of the item's row, rewritten where they changed.
   void refreshRow(const DownloadItem& item);
@@ -67,4 +75,6 @@ class ItemCommands {
   const Clock& clock_;
   const KnownFolders& folders_;
   const ByteText& text_;
+  const SettingsStore& settings_;
+  ConnectionCheck& connection_;
 };

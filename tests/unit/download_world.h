@@ -3,27 +3,40 @@
 // file operations and transfer engine; fake files, network, clock, ids, shell and rows.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
 
+#include "download/connection_check.h"
 #include "download/download_queue.h"
 #include "download/file_ops.h"
 #include "download/item_commands.h"
 #include "download/transfer_engine.h"
+#include "download/transfer_scheduler.h"
 #include "fakes/fake_clock.h"
+#include "fakes/fake_connection.h"
 #include "fakes/fake_file_types.h"
 #include "fakes/fake_files.h"
 #include "fakes/fake_ids.h"
 #include "fakes/fake_internet.h"
+#include "fakes/fake_registry.h"
 #include "fakes/fake_row_list.h"
 #include "fakes/fake_shell.h"
 #include "fakes/fake_text_rules.h"
 #include "url/address.h"
+#include "store/settings.h"
 #include "url/byte_text.h"
 
 struct DownloadWorld {
   DownloadWorld() {
-    folders.myDocuments = "C:\\Users\\me\\Documents";
     files.putFolder(folders.myDocuments);
+    settings.loadSettings(text);
+  }
+
+  void setNumber(const std::string& name, int32_t Settings::*field, int32_t value) {
+    settings.setNumberSetting(name, field, value);
   }
 
   // Adds a row for every item of the queue that has none, as the Download Window does.
@@ -33,6 +46,28 @@ struct DownloadWorld {
       item->rowShown = true;
       rows.appendRow(commands.rowCells(*item), 6, item);
     }
+  }
+
+  // Runs scheduler steps, as idle passes would, until the condition holds; between steps it
+  // waits for a worker's wake-up (a short timeout keeps it going if none comes). False when
+  // the condition did not come true within the safety limit.
+  bool runUntil(const std::function<bool()>& done, int limitSteps = 20000) {
+    for (int step = 0; step < limitSteps; ++step) {
+      int seen = wakes.load();
+      scheduler.runScheduler();
+      if (done()) return true;
+      std::unique_lock<std::mutex> lock(wakeMutex);
+      wakeSignal.wait_for(lock, std::chrono::milliseconds(20), [&] { return wakes.load() != seen; });
+    }
+    return false;
+  }
+
+  void wake() {
+    {
+      std::lock_guard<std::mutex> hold(wakeMutex);
+      ++wakes;
+    }
+    wakeSignal.notify_all();
   }
 
   DownloadItem* add(const std::string& address) {
@@ -57,10 +92,19 @@ struct DownloadWorld {
   FakeClock clock;
   FakeInternet internet;
   std::atomic<int> wakes{0};
-  TransferEngine engine{internet, fileOps, ids, clock, [this] { ++wakes; }};
+  std::mutex wakeMutex;
+  std::condition_variable wakeSignal;
+  TransferEngine engine{internet, fileOps, ids, clock, [this] { wake(); }};
   DownloadQueue queue{text, parser, engine};
   FakeRowList<DownloadItem> rows;
   FakeShell shell;
-  KnownFolders folders;
-  ItemCommands commands{queue, rows, fileOps, shell, clock, folders, text};
+  KnownFolders folders{.myDocuments = "C:\\Users\\me\\Documents"};
+  FakeRegistry registry;
+  SettingsStore settings{registry, folders};
+  FakeConnection connection;
+  IdleRequests requests;
+  ConnectionCheck connectionCheck{settings, connection, requests};
+  ItemCommands commands{queue,  rows, fileOps,  shell,          clock,
+                        folders, text, settings, connectionCheck};
+  TransferScheduler scheduler{queue, commands, rows, settings};
 };

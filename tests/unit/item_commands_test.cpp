@@ -27,8 +27,9 @@ class ItemCommandsTest : public testing::Test {
 
   // Completes the item with a job the test owns, and lets go of the job again.
   void complete(DownloadItem& item, TransferJob& job, int scheme = 0) {
+    world.setNumber("sub", &Settings::subfolderScheme, scheme);
     item.job = &job;
-    world.commands.completeItem(item, scheme);
+    world.commands.completeItem(item);
     item.job = nullptr;
   }
 

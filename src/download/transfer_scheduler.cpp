@@ -1,0 +1,57 @@
+#include "download/transfer_scheduler.h"
+
+namespace {
+int startedCount(const DownloadItem& item) { return item.job ? item.job->started : 0; }
+}  // namespace
+
+void TransferScheduler::runScheduler() {
+  queue_.engine().runJobPass();
+  collectFinishedJobs();
+  if (site_) site_->collectFinishedFetches();
+  startItems();
+  const Settings& settings = settings_.settings();
+  if (site_) {
+    site_->startPageFetches(settings.filesAtOnce);
+    site_->expandWhenIdle();
+  }
+}
+
+void TransferScheduler::collectFinishedJobs() {
+  for (DownloadItem* item = queue_.first(); item; item = item->next) {
+    if (!item->job) continue;
+    if (item->job->result != kJobNoResult) {
+      commands_.completeItem(*item);
+      queue_.engine().destroyJob(item->job, false);
+      item->job = nullptr;
+    }
+    // Every item with a job is refreshed at every step, so its texts move.
+    commands_.refreshRow(*item);
+  }
+}
+
+void TransferScheduler::startItems() {
+  const Settings& settings = settings_.settings();
+  if (settings.paused != 0) return;
+  int active = 0;
+  for (DownloadItem* item = queue_.first(); item; item = item->next)
+    if (ItemCommands::isActive(*item)) ++active;
+  for (int n = settings.filesAtOnce - active; n >= 1; --n) {
+    DownloadItem* next = nextItemToStart();
+    if (next) commands_.startItem(*next);
+  }
+}
+
+DownloadItem* TransferScheduler::nextItemToStart() {
+  DownloadItem* choice = nullptr;
+  for (int row = 0, rows = rows_.rowCount(); row < rows; ++row) {
+    DownloadItem* item = rows_.rowRecord(row);
+    if (!item || item->state != DownloadState::Queued || ItemCommands::isActive(*item)) continue;
+    // A later candidate wins on fewer connections started, or else on a higher priority;
+    // the two are not ranked against each other.
+    if (!choice || startedCount(*item) < startedCount(*choice) ||
+        item->priority > choice->priority) {
+      choice = item;
+    }
+  }
+  return choice;
+}

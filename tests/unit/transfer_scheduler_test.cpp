@@ -1,0 +1,173 @@
+#include "download/transfer_scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "unit/download_world.h"
+
+namespace {
+
+constexpr char kSaveFolder[] = "C:\\Users\\me\\Documents\\My Downloaded Files";
+
+class TransferSchedulerTest : public testing::Test {
+ protected:
+  TransferSchedulerTest() {
+    // Every file of the server "h" is 100 bytes, sent at once unless a gate holds it.
+    world.internet.setServer("h", 80, [this](const FakeRequest& request) {
+      FakeReply reply = FakeInternet::fileReply(request, FakeBody::pattern(100));
+      reply.gate = gate;
+      return reply;
+    });
+  }
+
+  int activeCount() {
+    int active = 0;
+    for (DownloadItem* item = world.queue.first(); item; item = item->next)
+      active += ItemCommands::isActive(*item) ? 1 : 0;
+    return active;
+  }
+
+  bool allDone() {
+    for (DownloadItem* item = world.queue.first(); item; item = item->next)
+      if (item->state != DownloadState::Done) return false;
+    return true;
+  }
+
+  DownloadWorld world;
+  int gate = 0;
+};
+
+TEST_F(TransferSchedulerTest, StartsUpToFilesAtOnceAndTheNextWhenOneEnds) {
+  gate = world.internet.makeGate(0);
+  world.setNumber("get", &Settings::filesAtOnce, 3);
+  world.queue.addAddresses("http://h/1\r\nhttp://h/2\r\nhttp://h/3\r\nhttp://h/4\r\nhttp://h/5");
+  world.showNewRows();
+  world.scheduler.runScheduler();
+  EXPECT_EQ(activeCount(), 3);
+  // The first three rows are the ones started.
+  for (int row = 0; row < 5; ++row)
+    EXPECT_EQ(world.rows.rowRecord(row)->job != nullptr, row < 3) << row;
+  EXPECT_EQ(world.rows.text(0, 0), "Getting");
+  world.scheduler.runScheduler();
+  EXPECT_EQ(activeCount(), 3);
+
+  // Let everything through: all five end Done, never more than three at once.
+  world.internet.openGate(gate);
+  int most = 0;
+  ASSERT_TRUE(world.runUntil([&] {
+    most = std::max(most, activeCount());
+    return allDone();
+  }));
+  EXPECT_LE(most, 3);
+  for (DownloadItem* item = world.queue.first(); item; item = item->next) {
+    EXPECT_EQ(item->job, nullptr);
+    EXPECT_EQ(item->size, 100);
+    EXPECT_EQ(world.files.contents(item->savedPath), FakeBody::pattern(100)->bytes());
+  }
+  EXPECT_EQ(world.rows.text(4, 0), "Done");
+}
+
+TEST_F(TransferSchedulerTest, StartsNothingByItselfWhilePausedOrWithFilesAtOnceZero) {
+  gate = world.internet.makeGate(0);
+  world.queue.addAddresses("http://h/1\r\nhttp://h/2");
+  world.showNewRows();
+  world.scheduler.runScheduler();  // "get" never stored: 0
+  EXPECT_EQ(activeCount(), 0);
+
+  world.setNumber("get", &Settings::filesAtOnce, 5);
+  world.setNumber("pause", &Settings::paused, 1);
+  world.scheduler.runScheduler();
+  EXPECT_EQ(activeCount(), 0);
+  // The user's Get still starts an item of a paused queue.
+  world.commands.startItem(*world.rows.rowRecord(1));
+  world.scheduler.runScheduler();
+  EXPECT_EQ(activeCount(), 1);
+  EXPECT_EQ(world.rows.rowRecord(0)->job, nullptr);
+}
+
+TEST_F(TransferSchedulerTest, EachGetOnATransferAsksForOneMoreConnection) {
+  gate = world.internet.makeGate(0);
+  DownloadItem* item = world.add("http://h/a.bin");
+  world.showNewRows();
+  world.commands.startItem(*item);
+  ASSERT_NE(item->job, nullptr);
+  EXPECT_EQ(item->job->wanted, 1);
+  world.commands.startItem(*item);
+  EXPECT_EQ(item->job->wanted, 2);
+  // Only Queued items start.
+  DownloadItem* done = world.add("http://h/b.bin");
+  world.saveFile(*done, "C:\\s\\b.bin", "b");
+  world.commands.startItem(*done);
+  EXPECT_EQ(done->job, nullptr);
+}
+
+TEST_F(TransferSchedulerTest, AStartWithoutConnectionAsksForTheConnectDialogOnce) {
+  world.setNumber("dialup", &Settings::dialUpMode, 1);
+  world.setNumber("get", &Settings::filesAtOnce, 2);
+  world.connection.connected = false;
+  world.queue.addAddresses("http://h/1\r\nhttp://h/2");
+  world.showNewRows();
+  world.scheduler.runScheduler();
+  EXPECT_EQ(activeCount(), 0);
+  EXPECT_TRUE(takeRequest(world.requests.openConnectDialog));
+  world.scheduler.runScheduler();
+  EXPECT_FALSE(takeRequest(world.requests.openConnectDialog));
+  world.connection.connected = true;
+  world.scheduler.runScheduler();
+  EXPECT_EQ(activeCount(), 2);
+}
+
+TEST_F(TransferSchedulerTest, PrefersFewerConnectionsOrElseHigherPriorityAndTheLowerRowWins) {
+  gate = world.internet.makeGate(0);
+  DownloadItem* normal = world.add("http://h/normal");
+  DownloadItem* first = world.add("http://h/first");
+  world.showNewRows();
+  // A Get First item whose job has already started two workers, now idle.
+  first->priority = 1;
+  first->job = world.engine.createJob(first->address, kSaveFolder, "");
+  first->job->started = 2;
+  ASSERT_FALSE(ItemCommands::isActive(*first));
+
+  // Whichever of the two stands lower in the list wins.
+  world.rows.sortRows([&](const DownloadItem* a, const DownloadItem*) { return a == normal ? -1 : 1; });
+  EXPECT_EQ(world.scheduler.nextItemToStart(), first);
+  world.rows.sortRows([&](const DownloadItem* a, const DownloadItem*) { return a == first ? -1 : 1; });
+  EXPECT_EQ(world.scheduler.nextItemToStart(), normal);
+
+  // Among equals the upper row wins; higher priority beats it.
+  DownloadItem* last = world.add("http://h/last");
+  DownloadItem* plain = world.add("http://h/plain");
+  world.showNewRows();
+  world.queue.removeItem(first);
+  world.rows.deleteRow(world.rows.findRow(first));
+  last->priority = -1;
+  world.rows.sortRows([&](const DownloadItem* a, const DownloadItem* b) {
+    auto rank = [&](const DownloadItem* x) { return x == last ? 0 : x == normal ? 1 : 2; };
+    return rank(a) - rank(b);
+  });
+  // normal replaces last on priority; plain, its equal below it, does not replace normal.
+  EXPECT_EQ(world.scheduler.nextItemToStart(), normal);
+  EXPECT_EQ(plain->priority, normal->priority);
+}
+
+TEST_F(TransferSchedulerTest, AFailedJobFailsItsItemWithTheServersText) {
+  world.internet.setServer("bad", 80, [](const FakeRequest&) {
+    FakeReply reply;
+    reply.statusCode = 404;
+    reply.statusText = " Gone Fishing ";
+    return reply;
+  });
+  world.setNumber("get", &Settings::filesAtOnce, 1);
+  DownloadItem* item = world.add("http://bad/x.zip");
+  world.showNewRows();
+  ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Failed; }));
+  EXPECT_EQ(item->message, "Gone Fishing");
+  EXPECT_EQ(item->job, nullptr);
+  EXPECT_EQ(world.rows.text(0, 0), "Gone Fishing");
+  // A failed item is not started again by itself.
+  world.scheduler.runScheduler();
+  EXPECT_EQ(item->job, nullptr);
+}
+
+}  // namespace

@@ -172,7 +172,7 @@ std::string trimTokens(std::string_view text, std::initializer_list<std::string_
   return std::string(text);
 }
 
-bool splitFields(std::string& rest, std::string_view separator,
+bool splitFields(std::string_view& rest, std::string_view separator,
                  std::initializer_list<std::string*> fields) {
   if (rest.empty()) return false;
   std::string_view left = rest;
@@ -182,7 +182,7 @@ bool splitFields(std::string& rest, std::string_view separator,
     if (field) field->assign(value);
     left = at == std::string_view::npos ? std::string_view() : left.substr(at + separator.size());
   }
-  rest.erase(0, rest.size() - left.size());
+  rest = left;
   return true;
 }
 

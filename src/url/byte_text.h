@@ -69,10 +69,10 @@ std::string substringOf(std::string_view text, int64_t start, int64_t count);
 std::string trimTokens(std::string_view text, std::initializer_list<std::string_view> tokens);
 // Splits off the given fields in turn from the front of `rest`, each at the first
 // separator (a field without a separator after it takes all that is left); `rest` keeps
-// what follows. A null field is split off and dropped. Fields past the end of `rest` become
-// empty. False, with the fields untouched, when `rest` is empty. The separator is matched
-// exactly.
-bool splitFields(std::string& rest, std::string_view separator,
+// what follows, as a view, so walking a long text field by field stays linear. A null
+// field is split off and dropped. Fields past the end of `rest` become empty. False, with
+// the fields untouched, when `rest` is empty. The separator is matched exactly.
+bool splitFields(std::string_view& rest, std::string_view separator,
                  std::initializer_list<std::string*> fields);
 // width 0: decimal digits; above 0: lower-case hexadecimal digits left-padded with "0".
 std::string formatNumber(int64_t value, int width = 0);

@@ -141,7 +141,7 @@ TEST_F(ByteTextSplit, TextBetweenNeedsTheCloseAfterTheOpen) {
 }
 
 TEST(SplitFields, TakesSiteRecordsApartOneFieldAfterAnother) {
-  std::string rest = "example.com\ranna\rsecret\rhttp://ref/\rnext.org\rbob\r\r\r";
+  std::string_view rest = "example.com\ranna\rsecret\rhttp://ref/\rnext.org\rbob\r\r\r";
   std::string host, user, password, referrer;
   ASSERT_TRUE(splitFields(rest, "\r", {&host, &user, &password, &referrer}));
   EXPECT_EQ(host, "example.com");
@@ -160,7 +160,7 @@ TEST(SplitFields, TakesSiteRecordsApartOneFieldAfterAnother) {
 }
 
 TEST(SplitFields, GivesTheLastFieldAllThatIsLeftAndEmptiesFieldsPastTheEnd) {
-  std::string rest = "a,b";
+  std::string_view rest = "a,b";
   std::string one, two, three = "old";
   ASSERT_TRUE(splitFields(rest, ",", {&one, nullptr, &three}));
   EXPECT_EQ(one, "a");

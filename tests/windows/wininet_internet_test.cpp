@@ -196,8 +196,27 @@ TEST_F(WinInetInternetTest, RedirectToAnotherPortIsFollowed) {
   ASSERT_EQ(other.requests().size(), 1u);
 }
 
-TEST_F(WinInetInternetTest, SixConnectionsToOneServerRunAtOnce) {
-  // The library would hold back all but a few; the constructor lifts that limit.
+TEST(WinInetInternet, LiftsTheLibrarysConnectionLimitsPerServerForTheWholeProcess) {
+  constexpr uint32_t kPerServer = 73;        // INTERNET_OPTION_MAX_CONNS_PER_SERVER
+  constexpr uint32_t kPerHttp10Server = 74;  // INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER
+  {
+    WinInetInternet before;
+    ASSERT_TRUE(before.setDwordOption(0, kPerServer, 2));
+    ASSERT_TRUE(before.setDwordOption(0, kPerHttp10Server, 4));
+    uint32_t value = 0;
+    ASSERT_TRUE(before.dwordOption(0, kPerServer, value));
+    ASSERT_EQ(value, 2u);
+  }
+  WinInetInternet internet;
+  uint32_t perServer = 0;
+  uint32_t perHttp10Server = 0;
+  ASSERT_TRUE(internet.dwordOption(0, kPerServer, perServer));
+  ASSERT_TRUE(internet.dwordOption(0, kPerHttp10Server, perHttp10Server));
+  EXPECT_EQ(perServer, 0xFFFFFFFFu);
+  EXPECT_EQ(perHttp10Server, 0xFFFFFFFFu);
+}
+
+TEST_F(WinInetInternetTest, SixTransfersFromOneServerRunAtOnce) {
   constexpr int kCount = 6;
   std::vector<NetHandle> requests;
   for (int i = 0; i < kCount; ++i) {

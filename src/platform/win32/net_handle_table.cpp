@@ -25,16 +25,25 @@ class SlimMutex {
   SRWLOCK lock_ = SRWLOCK_INIT;
 };
 
+// Waiting and notifying happen with the mutex held, so the count of waiters is exact and a
+// notification nobody waits for costs nothing (it is made for every piece of the body).
 class SlimCondition {
  public:
   template <typename Predicate>
   void wait(std::unique_lock<SlimMutex>& lock, Predicate done) {
-    while (!done()) SleepConditionVariableSRW(&condition_, lock.mutex()->native(), INFINITE, 0);
+    while (!done()) {
+      ++waiters_;
+      SleepConditionVariableSRW(&condition_, lock.mutex()->native(), INFINITE, 0);
+      --waiters_;
+    }
   }
-  void notify_all() { WakeAllConditionVariable(&condition_); }
+  void notify_all() {
+    if (waiters_ > 0) WakeAllConditionVariable(&condition_);
+  }
 
  private:
   CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
+  int waiters_ = 0;
 };
 
 }  // namespace

@@ -23,6 +23,14 @@ bool setOption(HINTERNET handle, uint32_t option, uint32_t value) {
   return InternetSetOptionA(handle, option, &dword, sizeof dword) != FALSE;
 }
 
+bool queryOption(HINTERNET handle, uint32_t option, uint32_t& value) {
+  DWORD dword = 0;
+  DWORD size = sizeof dword;
+  if (!InternetQueryOptionA(handle, option, &dword, &size)) return false;
+  value = dword;
+  return true;
+}
+
 // Reply header as a number; false when the header is absent.
 bool queryNumber(HINTERNET request, uint32_t level, uint32_t& value) {
   DWORD number = 0;
@@ -90,6 +98,12 @@ bool WinInetInternet::setDwordOption(NetHandle handle, uint32_t option, uint32_t
   if (handle == 0) return setOption(nullptr, option, value);
   return handles_.use(handle,
                       [&](uintptr_t native) { return setOption(toNative(native), option, value); });
+}
+
+bool WinInetInternet::dwordOption(NetHandle handle, uint32_t option, uint32_t& value) {
+  if (handle == 0) return queryOption(nullptr, option, value);
+  return handles_.use(
+      handle, [&](uintptr_t native) { return queryOption(toNative(native), option, value); });
 }
 
 NetHandle WinInetInternet::connect(const std::string& host, uint16_t port,

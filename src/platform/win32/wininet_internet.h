@@ -36,6 +36,8 @@ class WinInetInternet final : public Internet {
 
   // Sets a 32-bit option (InternetSetOption) on a handle, or process-wide for handle 0.
   bool setDwordOption(NetHandle handle, uint32_t option, uint32_t value);
+  // Reads a 32-bit option (InternetQueryOption) the same way.
+  bool dwordOption(NetHandle handle, uint32_t option, uint32_t& value);
 
   // Handles given out and not yet closed, the root included.
   size_t openHandleCount() const { return handles_.openCount(); }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -45,6 +46,16 @@ class SlimCondition {
   CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
   int waiters_ = 0;
 };
+
+// Starts a detached thread; false when the system has none to give.
+bool startDetached(std::function<void()> body) {
+  try {
+    std::thread(std::move(body)).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
 
 }  // namespace
 
@@ -188,7 +199,7 @@ bool NetHandleTable::useBlocking(NetHandle handle, std::function<bool(uintptr_t)
   if (entry->closed) return false;
   entry->blockingBusy = true;
   ++entry->inFlight;
-  std::thread([state = state_, entry, outcome, call = std::move(call)] {
+  const bool started = startDetached([state = state_, entry, outcome, call = std::move(call)] {
     bool ok = call(entry->native);
     uintptr_t toClose = 0;
     {
@@ -199,7 +210,15 @@ bool NetHandleTable::useBlocking(NetHandle handle, std::function<bool(uintptr_t)
       state->leaveLocked(entry, toClose);
     }
     state->closeNative(toClose);
-  }).detach();
+  });
+  if (!started) {
+    uintptr_t toClose = 0;
+    entry->blockingBusy = false;
+    state_->leaveLocked(entry, toClose);
+    lock.unlock();
+    state_->closeNative(toClose);
+    return false;
+  }
   entry->changed.wait(lock, [&] { return outcome->done || entry->closed; });
   return outcome->done && outcome->ok;
 }
@@ -212,7 +231,14 @@ bool NetHandleTable::queryDataAvailable(NetHandle handle, uint32_t& available) {
   if (!entry->pumpStarted) {
     entry->pumpStarted = true;
     ++entry->inFlight;
-    std::thread([state = state_, entry] { pumpBody(state, entry); }).detach();
+    if (!startDetached([state = state_, entry] { pumpBody(state, entry); })) {
+      entry->bodyFailed = true;
+      uintptr_t toClose = 0;
+      state_->leaveLocked(entry, toClose);
+      lock.unlock();
+      state_->closeNative(toClose);
+      return false;
+    }
   }
   entry->changed.wait(lock, [&] {
     return entry->closed || entry->buffered > 0 || entry->bodyEnded || entry->bodyFailed;

@@ -161,6 +161,11 @@ void FileOps::closeTruncated(std::unique_ptr<WritableFile> file) {
   file.reset();
 }
 
+bool FileOps::replaceFile(const std::string& from, const std::string& to) {
+  if (!isValidPath(from) || !isValidPath(to)) return false;
+  return files_.replaceFile(from, to) == os_error::kNone;
+}
+
 std::unique_ptr<MappedFile> FileOps::mapFile(const std::string& path) {
   if (!isValidPath(path)) return nullptr;
   std::unique_ptr<MappedFile> mapped = files_.map(path);

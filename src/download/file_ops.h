@@ -46,6 +46,9 @@ class FileOps {
   static bool writeText(WritableFile& file, std::string_view text);
   // Sets the end of the file at the current position, then closes it.
   static void closeTruncated(std::unique_ptr<WritableFile> file);
+  // Puts the file `from` in the place of `to`, replacing a file there in one step, and
+  // returns once the move is on disk.
+  bool replaceFile(const std::string& from, const std::string& to);
   // The whole file mapped read-only; nothing for an empty file.
   std::unique_ptr<MappedFile> mapFile(const std::string& path);
   // True when both are files of equal size and equal bytes.

@@ -54,6 +54,8 @@ class WritableFile {
   virtual bool write(const void* bytes, size_t count) = 0;
   // Sets the end of the file at the current position.
   virtual bool truncateHere() = 0;
+  // Has the system write what it holds of the file through to the disk (FlushFileBuffers).
+  virtual bool flush() = 0;
 };
 
 // A whole file mapped read-only; unmapped and closed when destroyed.
@@ -99,6 +101,9 @@ class Files {
                            bool failIfExists) = 0;
   // MoveFileA: fails when the target exists.
   virtual OsError moveFile(const std::string& from, const std::string& to) = 0;
+  // MoveFileExA with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH: a file takes the
+  // place of an existing target file in one step, and the call returns once that is on disk.
+  virtual OsError replaceFile(const std::string& from, const std::string& to) = 0;
   // The entries of a folder that match the pattern (FindFirstFileA/FindNextFileA), each
   // as folder + "\" + name, with "\" appended for folders; "." and ".." are skipped.
   virtual std::vector<std::string> listFolder(const std::string& folder,

@@ -77,6 +77,7 @@ struct FakeFiles::Node {
   std::map<std::string, std::shared_ptr<Node>> children;  // by upper-case name
   int writers = 0;
   int readers = 0;
+  bool unflushed = false;  // written or cut since the last flush
 
   int64_t size() const { return static_cast<int64_t>(bytes.size()) + hole; }
   uint32_t reported() const {
@@ -319,6 +320,7 @@ class FakeWritable final : public WritableFile {
     // Written at the position, which a truncation may have left short of the end.
     node_->bytes.resize(position_);
     node_->bytes.append(static_cast<const char*>(bytes), fits);
+    node_->unflushed = true;
     position_ += fits;
     return fits == count;
   }
@@ -328,6 +330,14 @@ class FakeWritable final : public WritableFile {
     if (state_->fault(FakeFiles::Op::kTruncate, path_)) return false;
     node_->bytes.resize(position_);
     node_->hole = 0;
+    node_->unflushed = true;
+    return true;
+  }
+
+  bool flush() override {
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    if (state_->fault(FakeFiles::Op::kFlush, path_)) return false;
+    node_->unflushed = false;
     return true;
   }
 
@@ -477,6 +487,7 @@ std::unique_ptr<WritableFile> FakeFiles::createForWriting(const std::string& pat
   } else {
     node = state_->makeChild(place, false);
   }
+  node->unflushed = true;
   node->attributes = wanted | file_attribute::kArchive;
   ++node->writers;
   return std::make_unique<FakeWritable>(state_, node, path);
@@ -539,6 +550,30 @@ OsError FakeFiles::moveFile(const std::string& from, const std::string& to) {
     // A folder cannot move into itself.
     if (target.key.compare(0, source.key.size() + 1, source.key + "\\") == 0)
       return os_error::kAccessDenied;
+  }
+  std::shared_ptr<Node> node = source.node;
+  source.parent->children.erase(upperKey(source.name));
+  node->name = target.name;
+  target.parent->children[upperKey(target.name)] = node;
+  return os_error::kNone;
+}
+
+OsError FakeFiles::replaceFile(const std::string& from, const std::string& to) {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  if (OsError error = state_->enter(Op::kReplace, from)) return error;
+  if (OsError error = state_->fault(Op::kReplace, to)) return error;
+  State::Place source = state_->locate(from);
+  if (source.error) return source.error;
+  if (!source.node) return os_error::kFileNotFound;
+  if (source.isRoot || source.node->folder) return os_error::kAccessDenied;
+  if (source.node->writers || source.node->readers) return os_error::kSharingViolation;
+  State::Place target = state_->locate(to);
+  if (OsError error = State::canMake(target)) return error;
+  if (target.node && target.node != source.node) {
+    if (target.node->folder || (target.node->attributes & file_attribute::kReadOnly))
+      return os_error::kAccessDenied;
+    if (target.node->writers || target.node->readers) return os_error::kSharingViolation;
+    target.parent->children.erase(upperKey(target.name));
   }
   std::shared_ptr<Node> node = source.node;
   source.parent->children.erase(upperKey(source.name));
@@ -626,6 +661,7 @@ bool FakeFiles::putFile(const std::string& path, std::string_view bytes, uint32_
   node->bytes = std::string(bytes);
   node->hole = 0;
   node->attributes = attributes & kSettableBits;
+  node->unflushed = false;
   return true;
 }
 
@@ -707,6 +743,12 @@ int FakeFiles::openHandles(const std::string& path) const {
   State::Place place = state_->locate(path);
   if (place.error || !place.node) return 0;
   return place.node->writers + place.node->readers;
+}
+
+bool FakeFiles::hasUnflushedWrites(const std::string& path) const {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  State::Place place = state_->locate(path);
+  return !place.error && place.node && place.node->unflushed;
 }
 
 int64_t FakeFiles::usedBytes() const {

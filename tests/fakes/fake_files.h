@@ -22,6 +22,7 @@
 //
 // Faults on demand: a disk that fills up (a short write is a failed write), any operation
 // failing with a chosen error, a path that vanishes just before the next operation of a kind.
+// Each file remembers whether it was written since it was last flushed.
 //
 // Thread-safe: one mutex guards everything, including the handles it gives out, which may
 // outlive the fake.
@@ -41,7 +42,9 @@ class FakeFiles final : public Files {
     kCopy,
     kMove,
     kList,
-    kShellLink
+    kShellLink,
+    kFlush,
+    kReplace
   };
 
   struct SavedLink {
@@ -63,6 +66,7 @@ class FakeFiles final : public Files {
   std::unique_ptr<MappedFile> map(const std::string& path) override;
   OsError copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
   OsError moveFile(const std::string& from, const std::string& to) override;
+  OsError replaceFile(const std::string& from, const std::string& to) override;
   std::vector<std::string> listFolder(const std::string& folder,
                                       const std::string& pattern) override;
   bool saveShellLink(const std::string& shortcutPath, const std::string& target,
@@ -103,6 +107,8 @@ class FakeFiles final : public Files {
   std::vector<SavedLink> savedLinks() const;
   // Handles open on the path: files being written and mappings.
   int openHandles(const std::string& path) const;
+  // Whether bytes were written to the file (or it was cut) since its last flush.
+  bool hasUnflushedWrites(const std::string& path) const;
   int64_t usedBytes() const;
 
   struct Node;

@@ -122,6 +122,8 @@ class Win32WritableFile final : public WritableFile {
 
   bool truncateHere() override { return SetEndOfFile(file_.get()) != FALSE; }
 
+  bool flush() override { return FlushFileBuffers(file_.get()) != FALSE; }
+
  private:
   UniqueHandle file_;
 };
@@ -217,6 +219,11 @@ OsError Win32Files::copyFile(const std::string& from, const std::string& to, boo
 
 OsError Win32Files::moveFile(const std::string& from, const std::string& to) {
   return resultOf(MoveFileA(from.c_str(), to.c_str()));
+}
+
+OsError Win32Files::replaceFile(const std::string& from, const std::string& to) {
+  return resultOf(
+      MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
 std::vector<std::string> Win32Files::listFolder(const std::string& folder,

@@ -15,6 +15,7 @@ class Win32Files final : public Files {
   std::unique_ptr<MappedFile> map(const std::string& path) override;
   OsError copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
   OsError moveFile(const std::string& from, const std::string& to) override;
+  OsError replaceFile(const std::string& from, const std::string& to) override;
   std::vector<std::string> listFolder(const std::string& folder,
                                       const std::string& pattern) override;
   bool saveShellLink(const std::string& shortcutPath, const std::string& target,

@@ -6,8 +6,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "download/connection_check.h"
 #include "download/download_queue.h"
@@ -30,10 +32,14 @@
 #include "url/byte_text.h"
 
 struct DownloadWorld {
-  DownloadWorld() {
-    files.putFolder(folders.myDocuments);
-    settings.loadSettings(text);
-  }
+  DownloadWorld() : DownloadWorld(std::make_shared<FakeFiles>(), std::make_shared<FakeIds>()) {}
+  // A later run of the program on the disk of an earlier one. The ids go on counting, as
+  // fresh GUIDs never repeat, so no new piece file takes the name of a kept one.
+  struct SameDiskAs {
+    DownloadWorld& earlier;
+  };
+  explicit DownloadWorld(SameDiskAs same)
+      : DownloadWorld(same.earlier.sharedFiles, same.earlier.sharedIds) {}
 
   void setNumber(const std::string& name, int32_t Settings::*field, int32_t value) {
     settings.setNumberSetting(name, field, value);
@@ -82,12 +88,14 @@ struct DownloadWorld {
     item.size = static_cast<int64_t>(bytes.size());
   }
 
+  std::shared_ptr<FakeFiles> sharedFiles;
+  std::shared_ptr<FakeIds> sharedIds;
   FakeTextRules rules;
   ByteText text{rules};
   FakeFileTypes types;
   AddressParser parser{text, types};
-  FakeFiles files;
-  FakeIds ids;
+  FakeFiles& files = *sharedFiles;
+  FakeIds& ids = *sharedIds;
   FileOps fileOps{files, ids, text};
   FakeClock clock;
   FakeInternet internet;
@@ -98,7 +106,13 @@ struct DownloadWorld {
   DownloadQueue queue{text, parser, engine};
   FakeRowList<DownloadItem> rows;
   FakeShell shell;
-  KnownFolders folders{.myDocuments = "C:\\Users\\me\\Documents"};
+  KnownFolders folders = [] {
+    KnownFolders known;
+    known.windows = "C:\\Windows";
+    known.myDocuments = "C:\\Users\\me\\Documents";
+    known.applicationData = "C:\\Users\\me\\Application Data";
+    return known;
+  }();
   FakeRegistry registry;
   SettingsStore settings{registry, folders};
   FakeConnection connection;
@@ -107,4 +121,11 @@ struct DownloadWorld {
   ItemCommands commands{queue,  rows, fileOps,  shell,          clock,
                         folders, text, settings, connectionCheck};
   TransferScheduler scheduler{queue, commands, rows, settings};
+
+ private:
+  DownloadWorld(std::shared_ptr<FakeFiles> disk, std::shared_ptr<FakeIds> idSource)
+      : sharedFiles(std::move(disk)), sharedIds(std::move(idSource)) {
+    files.putFolder(folders.myDocuments);
+    settings.loadSettings(text);
+  }
 };

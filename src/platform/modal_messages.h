@@ -7,6 +7,7 @@ namespace message_style {
 inline constexpr uint32_t kOk = 0x0;
 inline constexpr uint32_t kYesNoCancel = 0x3;
 inline constexpr uint32_t kYesNo = 0x4;
+inline constexpr uint32_t kIconError = 0x10;
 inline constexpr uint32_t kIconQuestion = 0x20;
 inline constexpr uint32_t kIconExclamation = 0x30;
 inline constexpr uint32_t kDefaultButton2 = 0x100;

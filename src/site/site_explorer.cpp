@@ -1,0 +1,140 @@
+#include "site/site_explorer.h"
+
+#include "platform/product.h"
+
+SiteExplorer::SiteExplorer(const ByteText& text, const AddressParser& parser, FileOps& fileOps,
+                           TransferEngine& engine, const SiteViews& views,
+                           std::string& outgoingAddresses)
+    : parser_(parser),
+      fileOps_(fileOps),
+      engine_(engine),
+      views_(views),
+      outgoing_(outgoingAddresses),
+      registry_(text),
+      tree_(views.tree, views.frame, text),
+      list_(views.rows, tree_, text),
+      extractor_(text, parser, registry_, fileOps) {}
+
+SiteExplorer::~SiteExplorer() {
+  for (SitePage* page = registry_.first(); page; page = page->nextPage) {
+    if (!page->job) continue;
+    engine_.destroyJob(page->job, false);
+    page->job = nullptr;
+  }
+}
+
+void SiteExplorer::openTypedAddress(std::string_view typed) {
+  UrlParts address = parser_.parseTypedAddress(typed);
+  if (!isUsable(address)) {
+    views_.messages.show(std::string(product::kName),
+                         "Haulix cannot open the Internet site you typed. Check the address and "
+                         "try again.",
+                         message_style::kIconError);
+    return;
+  }
+  const SiteHistoryEntry* current = history_.current();
+  if (current && current->address.fullAddress == address.fullAddress) {
+    fetchStopped_ = false;
+    return;
+  }
+  visitAddress(address);
+  discardPages();
+  showCurrentEntry();
+}
+
+void SiteExplorer::goBack() {
+  if (!history_.goOlder()) return;
+  clearViews();
+  showCurrentEntry();
+}
+
+void SiteExplorer::goForward() {
+  if (!history_.goNewer()) return;
+  clearViews();
+  showCurrentEntry();
+}
+
+void SiteExplorer::refresh() {
+  if (!canRefresh()) return;
+  discardPages();
+  showCurrentEntry();
+}
+
+void SiteExplorer::elevate(SitePage& page) {
+  if (!canElevate(page)) return;
+  visitAddress(page.address);
+  clearViews();
+  showCurrentEntry();
+}
+
+void SiteExplorer::openPage(const SitePage& page) {
+  views_.shell.open(page.address.fullAddress, "");
+}
+
+void SiteExplorer::openContainingPage(const SitePage& page) {
+  if (page.listedOnPage) openPage(*page.listedOnPage);
+}
+
+void SiteExplorer::showCurrentEntry() {
+  const SiteHistoryEntry* entry = history_.current();
+  if (!entry) return;
+  SitePage* page = registry_.findOrAddPage(entry->address);
+  tree_.insertIntoTree(*page, nullptr);
+  tree_.addChildPages(*page);  // a page read before shows its children at once
+  list_.refillList(false);
+  fetchStopped_ = false;
+  views_.frame.setAddressText(entry->address.fullAddress);
+  views_.frame.focusTree();
+  // The selection report makes the root the selected page and fills the list.
+  views_.tree.select(page->treeItem);
+}
+
+void SiteExplorer::clearViews() {
+  list_.clearMarks();
+  tree_.clearTree();
+  selectedPage_ = nullptr;
+}
+
+void SiteExplorer::discardPages() {
+  clearViews();
+  cancelPageFetches();
+  registry_.clear();
+}
+
+void SiteExplorer::cancelPageFetches() {
+  for (SitePage* page = registry_.first(); page; page = page->nextPage) {
+    if (!page->job) continue;
+    engine_.destroyJob(page->job, false);
+    page->job = nullptr;
+    tree_.refreshTreeItem(*page);
+  }
+}
+
+void SiteExplorer::onTreeSelectionChanged(TreeItem item) {
+  SitePage* page = views_.tree.itemRecord(item);
+  if (!page || item == page->linksItem || page == selectedPage_) return;
+  selectedPage_ = page;
+  list_.refillList(true);
+}
+
+void SiteExplorer::onTreeItemExpanded(TreeItem item) {
+  SitePage* page = views_.tree.itemRecord(item);
+  if (!page) return;
+  // The children's own children get items now, so that each child shows whether it can
+  // be opened in turn.
+  for (SitePage* child = page->firstChild; child; child = child->nextSibling)
+    tree_.addChildPages(*child);
+  list_.refillList(false);
+  fetchStopped_ = false;
+}
+
+void SiteExplorer::onTreeItemCollapsed(TreeItem item) {
+  SitePage* page = views_.tree.itemRecord(item);
+  if (!page) return;
+  // Closing a branch that holds the selection moves the selection onto the closed item,
+  // and not every control reports that; the list shows the new selection's links from
+  // now on, and a later click on the page selected before must fill it again.
+  selectedPage_ = views_.tree.selectedRecord();
+  list_.refillList(true);
+  expandAll_ = false;
+}

@@ -1,0 +1,110 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "download/file_ops.h"
+#include "download/transfer_engine.h"
+#include "platform/modal_messages.h"
+#include "platform/page_tree.h"
+#include "platform/row_list.h"
+#include "platform/shell.h"
+#include "platform/site_frame.h"
+#include "site/link_extractor.h"
+#include "site/page_registry.h"
+#include "site/site_history.h"
+#include "site/site_list.h"
+#include "site/site_tree.h"
+#include "url/address.h"
+
+// The views a Site Window's model drives, and the services it asks for.
+struct SiteViews {
+  PageTree<SitePage>& tree;
+  RowList<SitePage>& rows;
+  SiteFrame& frame;
+  ModalMessages& messages;
+  Shell& shell;
+};
+
+// The model of one Site Window: its pages, history, tree and list, and the commands and
+// notifications that change them. Addresses chosen with Get are appended to the process's
+// outgoing text, which the application hands to the Download Window.
+class SiteExplorer {
+ public:
+  SiteExplorer(const ByteText& text, const AddressParser& parser, FileOps& fileOps,
+               TransferEngine& engine, const SiteViews& views, std::string& outgoingAddresses);
+  // Ends the page fetches and frees the pages without touching the views, which may be
+  // gone; a window that closes calls discardPages first.
+  ~SiteExplorer();
+  SiteExplorer(const SiteExplorer&) = delete;
+  SiteExplorer& operator=(const SiteExplorer&) = delete;
+
+  // Go, Enter in the Address box, or the clipboard pasted there: shows the typed address
+  // at the root, or a message box when it is no usable address. The address shown already
+  // reloads nothing and only lets the crawl go on after a Stop.
+  void openTypedAddress(std::string_view typed);
+  bool canGoBack() const { return history_.hasOlder(); }
+  bool canGoForward() const { return history_.hasNewer(); }
+  bool canRefresh() const { return tree_.rootPage() != nullptr; }
+  bool canElevate(const SitePage& page) const { return &page != tree_.rootPage(); }
+  void goBack();
+  void goForward();
+  // Forgets every page, so that all are fetched again.
+  void refresh();
+  // The page becomes the root; pages read already keep their links, so their subtrees
+  // show without new fetches.
+  void elevate(SitePage& page);
+  // Tree menu Open, list menu Open and Open Containing Page: the address with the shell.
+  void openPage(const SitePage& page);
+  void openRow(const SitePage& page) { openPage(page); }
+  void openContainingPage(const SitePage& page);
+  // Get: the address of every selected Site List row, each followed by CR LF.
+  void sendSelectedToQueue() { list_.sendSelectedToQueue(outgoing_); }
+
+  // What the tree reports, with the item concerned.
+  void onTreeSelectionChanged(TreeItem item);
+  void onTreeItemExpanded(TreeItem item);
+  void onTreeItemCollapsed(TreeItem item);
+
+  // The idle pass's adding of rows; true when the window should sort by its default order.
+  bool addWaitingRows() { return list_.addWaitingRows(); }
+
+  // The steps the commands are made of.
+  void visitAddress(const UrlParts& address) { history_.visitAddress(address); }
+  void showCurrentEntry();
+  // Empties the tree and the list; the pages with their states, titles and links stay.
+  void clearViews();
+  // clearViews, then every page fetch is cancelled and every page freed.
+  void discardPages();
+  // Destroys every page's job; the pages stay Unread, to be fetched again.
+  void cancelPageFetches();
+
+  PageRegistry& registry() { return registry_; }
+  SiteTree& tree() { return tree_; }
+  SiteList& list() { return list_; }
+  const SiteHistory& history() const { return history_; }
+  LinkExtractor& extractor() { return extractor_; }
+  TransferEngine& engine() { return engine_; }
+  FileOps& fileOps() { return fileOps_; }
+  SitePage* rootPage() const { return tree_.rootPage(); }
+  SitePage* selectedPage() const { return selectedPage_; }
+  bool fetchStopped() const { return fetchStopped_; }
+  void setFetchStopped(bool stopped) { fetchStopped_ = stopped; }
+  bool expandAll() const { return expandAll_; }
+  void setExpandAll(bool on) { expandAll_ = on; }
+
+ private:
+  const AddressParser& parser_;
+  FileOps& fileOps_;
+  TransferEngine& engine_;
+  SiteViews views_;
+  std::string& outgoing_;
+
+  PageRegistry registry_;
+  SiteHistory history_;
+  SiteTree tree_;
+  SiteList list_;
+  LinkExtractor extractor_;
+  SitePage* selectedPage_ = nullptr;
+  bool fetchStopped_ = false;
+  bool expandAll_ = false;
+};

@@ -1,0 +1,140 @@
+#include "site/site_list.h"
+
+#include <algorithm>
+
+#include "platform/own_images.h"
+#include "site/page_label.h"
+
+void SiteList::clearMarks() {
+  rows_.deleteAllRows();
+  for (SitePage* page : marked_) {
+    page->listedOnPage = nullptr;
+    page->listedVia = nullptr;
+    page->listed = 0;
+  }
+  marked_.clear();
+  waiting_.clear();
+  ++generation_;
+}
+
+void SiteList::markListed(SitePage& target, SitePage& onPage, SiteLink* link) {
+  if (target.listedOnPage) return;
+  target.listedOnPage = &onPage;
+  target.listedVia = link;
+  target.listed = 1;
+  marked_.push_back(&target);
+  waiting_.push_back(&target);
+}
+
+// Links are only ever added at the front, and marks only go with a clearing; so the links
+// this page had when it was last marked in this generation are marked still, and only the
+// newer ones need a look.
+void SiteList::markLinksOf(SitePage& page) {
+  if (page.markedGeneration != generation_) {
+    page.markedGeneration = generation_;
+    page.markedLinks = 0;
+  }
+  size_t fresh = page.linkCount - page.markedLinks;
+  for (SiteLink* link = page.links; link && fresh > 0; link = link->next, --fresh)
+    markListed(*link->target, page, link);
+  page.markedLinks = page.linkCount;
+}
+
+void SiteList::refillList(bool clear) {
+  if (clear) clearMarks();
+  SitePage* selected = tree_.control().selectedRecord();
+  if (!selected) return;
+  markListed(*selected, *selected, nullptr);
+  if (selected != tree_.rootPage()) {
+    markLinksOf(*selected);
+    return;
+  }
+  for (const SiteTree::Place& place : tree_.crawlOrder()) markLinksOf(*place.page);
+}
+
+bool SiteList::addWaitingRows() {
+  std::vector<SitePage*> waiting;
+  waiting.swap(waiting_);
+  std::erase_if(waiting, [](const SitePage* page) { return page->listed != 1; });
+  if (waiting.empty()) return false;
+  // The registry's order.
+  std::sort(waiting.begin(), waiting.end(), [this](const SitePage* a, const SitePage* b) {
+    return text_.compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
+  });
+  const int before = rows_.rowCount();
+  const int count = static_cast<int>(waiting.size());
+  rows_.beginBatch(count);
+  for (SitePage* page : waiting) {
+    page->listed = 2;
+    rows_.appendRow(rowCells(*page), 5, page);
+  }
+  rows_.endBatch(count);
+  return before <= 1;
+}
+
+RowCells SiteList::rowCells(const SitePage& page) const {
+  const UrlParts& address = page.address;
+  const SiteLink* via = page.listedVia;
+  const bool asPage = !via || via->kind == LinkKind::Page;
+  RowCells cells;
+  cells.image0 = asPage ? imageIndex(OwnImage::kListPage) : address.iconIndex;
+  cells.texts = {
+      address.displayName,
+      asPage ? std::string("Page") : address.typeName,
+      via ? std::string(kindText(via->kind)) : std::string(),
+      via && page.listedOnPage ? pageLabel(*page.listedOnPage, text_) : std::string(),
+      address.fullAddress,
+  };
+  return cells;
+}
+
+void SiteList::sendSelectedToQueue(std::string& outgoing) const {
+  for (int row = 0, rows = rows_.rowCount(); row < rows; ++row) {
+    if (!rows_.isSelected(row)) continue;
+    if (const SitePage* page = rows_.rowRecord(row)) outgoing += page->address.fullAddress + "\r\n";
+  }
+}
+
+namespace {
+
+int sign(int value) {
+  return value < 0 ? -1 : (value > 0 ? 1 : 0);
+}
+
+int kindNumber(const SitePage& page) {
+  return page.listedVia ? static_cast<int>(page.listedVia->kind) : 0;
+}
+
+std::string onPageLabel(const SitePage& page, const ByteText& text) {
+  return page.listedOnPage ? pageLabel(*page.listedOnPage, text) : std::string();
+}
+
+}  // namespace
+
+int compareSiteRows(const SitePage& a, const SitePage& b, int column, const ByteText& text) {
+  const TextRules& rules = text.rules();
+  if (column == 1 || column == 2 || column == 3 || column == -2) {
+    // The selected page's own row comes first.
+    const bool aOwn = !a.listedVia, bOwn = !b.listedVia;
+    if (aOwn || bOwn) return aOwn == bOwn ? 0 : (aOwn ? -1 : 1);
+  }
+  switch (column) {
+    case 0:
+      return sign(rules.compare(a.address.baseName + a.address.extension,
+                                b.address.baseName + b.address.extension));
+    case 1:
+      if (kindNumber(a) == 1 || kindNumber(b) == 1) return sign(kindNumber(a) - kindNumber(b));
+      return sign(rules.compare(a.address.typeName, b.address.typeName));
+    case 2:
+      return sign(kindNumber(a) - kindNumber(b));
+    case 3:
+      return sign(rules.compare(onPageLabel(a, text), onPageLabel(b, text)));
+    case 4:
+      return text.compareAddresses(a.address.fullAddress, b.address.fullAddress);
+    case -2:
+      if (int byKind = sign(kindNumber(a) - kindNumber(b))) return byKind;
+      return text.compareAddresses(a.address.fullAddress, b.address.fullAddress);
+    default:
+      return 0;
+  }
+}

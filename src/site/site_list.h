@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/row_list.h"
+#include "site/site_tree.h"
+
+// Which addresses the Site List shows, and its rows. The list shows the links of the page
+// selected in the tree (for the root: of every page in crawl order), each address once,
+// attributed to the first page that links to it; the selected page itself comes with them.
+// Rows are only ever added, or all removed together.
+class SiteList {
+ public:
+  SiteList(RowList<SitePage>& rows, SiteTree& tree, const ByteText& text)
+      : rows_(rows), tree_(tree), text_(text) {}
+
+  // With `clear`, first every row and every mark go. Then the selected page and its links
+  // (the root: the links of every page in crawl order) are marked for a row.
+  void refillList(bool clear);
+  // Marks the target for a row, listed on `onPage` through `link` (none for the selected
+  // page itself); nothing when it is marked already.
+  void markListed(SitePage& target, SitePage& onPage, SiteLink* link);
+  // Removes every row and every mark.
+  void clearMarks();
+  // Adds a row for every page waiting for one, in address order. True when the list then
+  // wants its default order (it held at most one row before).
+  bool addWaitingRows();
+  // The five cells of a page's row: name, Type, Kind, On Page, address; the image of
+  // column 0.
+  RowCells rowCells(const SitePage& page) const;
+  // The address of every selected row, in row order, each followed by CR LF.
+  void sendSelectedToQueue(std::string& outgoing) const;
+
+  RowList<SitePage>& rows() const { return rows_; }
+
+ private:
+  void markLinksOf(SitePage& page);
+
+  RowList<SitePage>& rows_;
+  SiteTree& tree_;
+  const ByteText& text_;
+  // Pages marked since the list was last cleared, and those of them still without a row.
+  std::vector<SitePage*> marked_;
+  std::vector<SitePage*> waiting_;
+  // Counts clearings, so that each page knows whether its marked links are still marked.
+  uint64_t generation_ = 1;
+};
+
+// The Site List's row order for a sort column (0 Name, 1 Type, 2 Kind, 3 On Page,
+// 4 Address; -2 the default order: kind, then address): negative when a comes first. The
+// window multiplies it by the sort direction.
+int compareSiteRows(const SitePage& a, const SitePage& b, int column, const ByteText& text);

@@ -1,0 +1,155 @@
+#include "site/site_tree.h"
+
+#include <algorithm>
+
+#include "platform/own_images.h"
+#include "platform/product.h"
+#include "site/page_label.h"
+
+std::string SiteTree::pageLabel(const SitePage& page) const {
+  return ::pageLabel(page, text_);
+}
+
+void SiteTree::showTitleOf(const std::string& label) {
+  std::string title = label + " - " + std::string(product::kName);
+  if (frame_.title() != title) frame_.setTitle(title);
+}
+
+// Climbs from the parent while the page climbed from stands directly under its own parent;
+// a page that stands in its parent's "links" folder, or the tree's root, is the site root.
+SitePage& SiteTree::siteRootAbove(SitePage& parent) const {
+  SitePage* at = &parent;
+  while (at->parent) {
+    if (at->parent->linksItem != kNoTreeItem && tree_.parent(at->treeItem) == at->parent->linksItem)
+      break;
+    at = at->parent;
+  }
+  return *at;
+}
+
+void SiteTree::insertIntoTree(SitePage& page, SitePage* parent) {
+  TreeItem under = kNoTreeItem;
+  if (!parent) {
+    root_ = &page;
+  } else {
+    page.parent = parent;
+    page.nextSibling = parent->firstChild;
+    parent->firstChild = &page;
+    const UrlParts& site = siteRootAbove(*parent).address;
+    const UrlParts& here = page.address;
+    const bool onSite = here.scheme == site.scheme && here.host == site.host &&
+                        text_.startsWithText(here.folder, site.folder);
+    if (onSite) {
+      under = parent->treeItem;
+    } else {
+      if (parent->linksItem == kNoTreeItem)
+        parent->linksItem = tree_.insert(parent->treeItem, parent, imageIndex(OwnImage::kTreeDot),
+                                         true, "links", true);
+      under = parent->linksItem;
+    }
+  }
+  // Under a parent whose item the control refused, the page keeps its place in the model
+  // but gets no item (it would land at the top level).
+  if (parent && under == kNoTreeItem) return;
+  page.shownHasChildren = page.firstChild != nullptr;
+  page.shownIcon = pageImage(page);
+  page.shownLabel = pageLabel(page);
+  page.treeItem =
+      tree_.insert(under, &page, page.shownIcon, page.shownHasChildren, page.shownLabel, false);
+  if (&page == root_) showTitleOf(page.shownLabel);
+}
+
+// In the tree's shape, even when the control refused its item: placing it again would
+// link it into a second child list.
+bool SiteTree::isPlaced(const SitePage& page) const {
+  return page.treeItem != kNoTreeItem || page.parent || &page == root_;
+}
+
+void SiteTree::addChildPages(SitePage& page) {
+  if (page.treeItem == kNoTreeItem) return;
+  // Links are newest first and each child goes first, so the children end up in the order
+  // the links were found.
+  for (SiteLink* link = page.links; link; link = link->next)
+    if (link->kind == LinkKind::Page && !isPlaced(*link->target))
+      insertIntoTree(*link->target, &page);
+  if (page.firstChild) refreshTreeItem(page);
+}
+
+void SiteTree::refreshTreeItem(SitePage& page) {
+  if (page.treeItem == kNoTreeItem) return;
+  const bool hasChildren = page.firstChild != nullptr;
+  const int image = pageImage(page);
+  std::string label = pageLabel(page);
+  TreeItemChange change;
+  if (hasChildren != page.shownHasChildren) change.hasChildren = hasChildren;
+  if (image != page.shownIcon) change.image = image;
+  if (label != page.shownLabel) change.text = label;
+  if (!change.hasChildren && !change.image && !change.text) return;
+  if (&page == root_ && change.text) showTitleOf(label);
+  tree_.update(page.treeItem, change);
+  page.shownHasChildren = hasChildren;
+  page.shownIcon = image;
+  page.shownLabel = std::move(label);
+}
+
+void SiteTree::clearTree() {
+  tree_.clear();
+  // Every page that was placed hangs below the root through the child lists.
+  std::vector<SitePage*> pending;
+  if (root_) pending.push_back(root_);
+  while (!pending.empty()) {
+    SitePage* page = pending.back();
+    pending.pop_back();
+    for (SitePage* child = page->firstChild; child; child = child->nextSibling)
+      pending.push_back(child);
+    page->parent = page->firstChild = page->nextSibling = nullptr;
+    page->treeItem = page->linksItem = kNoTreeItem;
+  }
+  root_ = nullptr;
+}
+
+int SiteTree::pageDepth(const SitePage& page) {
+  if (page.treeItem == kNoTreeItem) return -1;
+  int depth = 0;
+  for (const SitePage* up = page.parent; up; up = up->parent) ++depth;
+  return depth;
+}
+
+std::optional<int> SiteTree::itemTop(const SitePage& page) const {
+  if (page.treeItem == kNoTreeItem) return std::nullopt;
+  return tree_.itemTop(page.treeItem);
+}
+
+// Level by level from the root. A page that is not shown hides everything below it, so
+// the walk does not go down there.
+std::vector<SiteTree::Place> SiteTree::crawlOrder() const {
+  std::vector<Place> order;
+  std::optional<int> rootTop = root_ ? itemTop(*root_) : std::nullopt;
+  if (!rootTop) return order;
+  std::vector<Place> level{{root_, 0, *rootTop}};
+  while (!level.empty()) {
+    std::sort(level.begin(), level.end(),
+              [](const Place& a, const Place& b) { return a.top < b.top; });
+    order.insert(order.end(), level.begin(), level.end());
+    std::vector<Place> below;
+    for (const Place& place : level)
+      for (SitePage* child = place.page->firstChild; child; child = child->nextSibling)
+        if (std::optional<int> top = itemTop(*child))
+          below.push_back({child, place.depth + 1, *top});
+    level = std::move(below);
+  }
+  return order;
+}
+
+SitePage* SiteTree::walkNext(const SitePage* page) const {
+  const std::vector<Place> order = crawlOrder();
+  const int depth = page ? pageDepth(*page) : 0;
+  const std::optional<int> top = page ? itemTop(*page) : std::nullopt;
+  // The first page further down at the same depth (any, when the page has no top), else
+  // the first page one level deeper.
+  for (const Place& place : order)
+    if (place.depth == depth && (!top || place.top > *top)) return place.page;
+  for (const Place& place : order)
+    if (place.depth == depth + 1) return place.page;
+  return nullptr;
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/page_tree.h"
+#include "platform/site_frame.h"
+#include "site/site_page.h"
+#include "url/byte_text.h"
+
+// The Site Tree as the model shapes it: where pages go, how their items look, and the
+// order in which the crawl reads them.
+//
+// A page stands in the tree at most once, under the first page whose reading revealed it.
+// Pages on the site root's host and under its folder go directly under their parent;
+// others go into the parent's "links" folder, and a page in a "links" folder is the site
+// root of what lies below it.
+class SiteTree {
+ public:
+  SiteTree(PageTree<SitePage>& tree, SiteFrame& frame, const ByteText& text)
+      : tree_(tree), frame_(frame), text_(text) {}
+
+  // Without a parent the page becomes the root, at the top level. The page must not be
+  // in the tree yet.
+  void insertIntoTree(SitePage& page, SitePage* parent);
+  // For a page in the tree: its links of kind Page whose targets are not in the tree yet
+  // become its children, in the order the links were found.
+  void addChildPages(SitePage& page);
+  // Brings the page's item up to date, touching only what changed.
+  void refreshTreeItem(SitePage& page);
+  // Deletes every item and forgets the tree's shape in every page that was in it.
+  void clearTree();
+
+  SitePage* rootPage() const { return root_; }
+  PageTree<SitePage>& control() const { return tree_; }
+  std::string pageLabel(const SitePage& page) const;
+
+  // The crawl order: the pages shown in the tree (every ancestor open), level by level
+  // from the root, each level top to bottom. Depth counts pages, not items: a "links"
+  // folder adds none.
+  struct Place {
+    SitePage* page;
+    int depth;
+    int top;
+  };
+  std::vector<Place> crawlOrder() const;
+  // The number of pages above the page in the tree; -1 for a page outside it.
+  static int pageDepth(const SitePage& page);
+  // The top of the page's item; nothing for a page outside the tree or not shown.
+  std::optional<int> itemTop(const SitePage& page) const;
+  // The page after `page` in crawl order (the first one for nullptr); nullptr at the end.
+  SitePage* walkNext(const SitePage* page) const;
+
+ private:
+  SitePage& siteRootAbove(SitePage& parent) const;
+  bool isPlaced(const SitePage& page) const;
+  void showTitleOf(const std::string& label);
+
+  PageTree<SitePage>& tree_;
+  SiteFrame& frame_;
+  const ByteText& text_;
+  SitePage* root_ = nullptr;
+};

@@ -12,10 +12,36 @@ target_link_libraries(haulix_win32 PUBLIC haulix_model ${HAULIX_WIN32_LIBS})
 set(HAULIX_MANIFEST_RC ${CMAKE_SOURCE_DIR}/resources/manifest.rc)
 set_property(SOURCE ${HAULIX_MANIFEST_RC} APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR}/resources)
 
+# The program's other resources (menus, dialogs, icons), one .rc file per family. The tests
+# carry them too, so windows and dialogs can be made from them in a test exe.
+file(GLOB HAULIX_RESOURCE_SCRIPTS CONFIGURE_DEPENDS resources/*.rc)
+list(REMOVE_ITEM HAULIX_RESOURCE_SCRIPTS ${HAULIX_MANIFEST_RC})
+foreach(rc ${HAULIX_RESOURCE_SCRIPTS})
+  set_property(SOURCE ${rc} APPEND PROPERTY INCLUDE_DIRECTORIES
+    ${CMAKE_SOURCE_DIR}/resources ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/resources)
+endforeach()
+
+# The Win32 shell and the dialogs: everything of haulix.exe but its entry point.
+file(GLOB HAULIX_APP_SOURCES CONFIGURE_DEPENDS src/app/*.cpp src/dialogs/*.cpp)
+list(REMOVE_ITEM HAULIX_APP_SOURCES ${CMAKE_SOURCE_DIR}/src/app/main.cpp)
+add_library(haulix_app STATIC ${HAULIX_APP_SOURCES})
+target_link_libraries(haulix_app PUBLIC haulix_win32)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/src/app/main.cpp)
+  add_executable(haulix WIN32 src/app/main.cpp ${HAULIX_MANIFEST_RC} ${HAULIX_RESOURCE_SCRIPTS})
+  target_link_libraries(haulix PRIVATE haulix_app)
+endif()
+
 file(GLOB HAULIX_WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS tests/windows/*.cpp)
-add_executable(haulix_windows_tests ${HAULIX_WINDOWS_TEST_SOURCES} ${HAULIX_MANIFEST_RC})
+add_executable(haulix_windows_tests ${HAULIX_WINDOWS_TEST_SOURCES} ${HAULIX_MANIFEST_RC}
+  ${HAULIX_RESOURCE_SCRIPTS})
 # ws2_32: the local test servers are started, watched and stopped over plain sockets.
-target_link_libraries(haulix_windows_tests PRIVATE haulix_win32 haulix_fakes gmock gtest_main ws2_32)
+target_link_libraries(haulix_windows_tests PRIVATE haulix_app haulix_fakes gmock gtest_main ws2_32)
 target_compile_definitions(haulix_windows_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(haulix_windows_tests DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
   PROPERTIES LABELS windows)
+
+# The fetch benchmark's driver: one download through the transfer engine on the real ports
+# (bench/fetch-bench.sh runs it against nginx, curl and aria2c).
+add_executable(haulix_fetch bench/haulix_fetch.cpp)
+target_link_libraries(haulix_fetch PRIVATE haulix_win32)

@@ -1,0 +1,42 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/modal_messages.h"
+
+// The only way the program opens modal user interface: message boxes, dialogs and popup
+// menus. Each first runs the preparation (the drawn controls let go of the mouse and are
+// refreshed, so none stays hot or pressed under the modal element) and counts the depth;
+// while the depth is not 0 the drawn controls take the cursor to be nowhere.
+class Modal final : public ModalMessages {
+ public:
+  Modal() = default;
+  Modal(const Modal&) = delete;
+  Modal& operator=(const Modal&) = delete;
+
+  void setMainWindow(HWND window) { mainWindow_ = window; }
+  HWND mainWindow() const { return mainWindow_; }
+  // Run before every modal element, after the depth has been raised.
+  void setPreparation(std::function<void()> prepare) { prepare_ = std::move(prepare); }
+  int depth() const { return depth_; }
+
+  // A message box owned by the main window; true for OK or Yes.
+  bool showMessage(const std::string& caption, const std::string& text, UINT type);
+  // ModalMessages: the same, answering the button pressed (IDOK, IDYES, ...).
+  int show(const std::string& title, const std::string& text, uint32_t style) override;
+  // A dialog from the program's resources, owned by the main window; without a procedure
+  // the dialog closes on OK or Cancel. Gives the dialog's result.
+  INT_PTR showDialog(DLGPROC procedure, const char* resourceName, LPARAM parameter);
+  // A popup menu at the left edge and bottom of a client rectangle (or at the cursor when
+  // there is none); the chosen command, 0 for none. The loaded menu is destroyed.
+  UINT trackMenu(const RECT* clientRect, HMENU loaded, HMENU popup, bool fromTray);
+
+ private:
+  void prepare();
+
+  HWND mainWindow_ = nullptr;
+  int depth_ = 0;
+  std::function<void()> prepare_;
+};

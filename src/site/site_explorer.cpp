@@ -90,8 +90,10 @@ void SiteExplorer::showCurrentEntry() {
 }
 
 void SiteExplorer::clearViews() {
-  list_.clearMarks();
+  // The tree goes first: a control that reports a selection while its items are deleted
+  // may make the list mark pages again, and the list is emptied after it.
   tree_.clearTree();
+  list_.clearMarks();
   selectedPage_ = nullptr;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 #include <cstdint>
-#include <deque>
+#include <vector>
 
 #include "site/text_span.h"
 
@@ -20,18 +20,23 @@ class OccurrenceIndex {
 
   // The number of the first occurrence at or after `from` that ends by `end`; -1 when none.
   int64_t next(int64_t from, int64_t end);
-  // An occurrence by its number, which must be at or above the floor.
+  // An occurrence by its number, which must be at or above the floor; the reference holds
+  // until the next search or floor.
   Occurrence& operator[](int64_t number) { return found_[static_cast<size_t>(number - dropped_)]; }
   // No search will start below `floor` any more: what lies there is forgotten.
   void setFloor(int64_t floor);
-  // Occurrences held now (for tests of the memory bound).
-  size_t held() const { return found_.size(); }
+  // Occurrences held now, at or above the floor.
+  size_t held() const { return found_.size() - head_; }
 
  private:
   const SpanReader& reader_;
   TextSpan document_;
   const SpanPattern& pattern_;
-  std::deque<Occurrence> found_;  // in order, every occurrence in [floor, scanned_)
-  int64_t dropped_ = 0;           // occurrences forgotten below the floor
-  int64_t scanned_;               // every offset below this has been tried
+  // In order, every occurrence in [floor, scanned_) from head_ on; those before head_ lie
+  // below the floor and are erased in batches. found_[i] has the number dropped_ + i.
+  std::vector<Occurrence> found_;
+  size_t head_ = 0;
+  int64_t dropped_ = 0;
+  size_t lastAnswer_ = 0;  // where the last search ended
+  int64_t scanned_;        // every offset below this has been tried
 };

@@ -12,7 +12,8 @@ void ValueMemo::beginPass(bool inOrder) {
   auto byPlace = [](const Placed& a, const Placed& b) {
     return before(a.start, a.end, b.start, b.end);
   };
-  std::sort(fresh_.begin(), fresh_.end(), byPlace);
+  if (!std::is_sorted(fresh_.begin(), fresh_.end(), byPlace))
+    std::sort(fresh_.begin(), fresh_.end(), byPlace);
   std::vector<Placed> merged;
   merged.reserve(placed_.size() + fresh_.size());
   std::merge(placed_.begin(), placed_.end(), fresh_.begin(), fresh_.end(),
@@ -37,7 +38,6 @@ bool ValueMemo::find(const TextSpan& value, Known& known) {
   auto found = byBytes_.find(bytesOf(value));
   if (found == byBytes_.end()) return false;
   known = found->second;
-  fresh_.push_back({value.start, value.end, known});
   return true;
 }
 

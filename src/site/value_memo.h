@@ -11,9 +11,9 @@
 
 // What resolving the values of one page scan gave, so that each value is resolved once:
 // by the value's bytes as they stand in the file (the same link met again anywhere), and
-// by its place (the generic passes meet again, at the same offsets, most values the tag
-// passes found; those are found by walking a sorted list along with the pass, without a
-// look-up).
+// by its place (the generic passes meet again, at the same offsets, the values the tag
+// passes resolved first; those are found by walking a sorted list along with the pass,
+// without a look-up).
 class ValueMemo {
  public:
   struct Known {

@@ -47,3 +47,16 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/bench/haulix_fetch.cpp)
   add_executable(haulix_fetch bench/haulix_fetch.cpp)
   target_link_libraries(haulix_fetch PRIVATE haulix_win32)
 endif()
+
+# The icons, drawn by a script at build time into resources/shell_icons of the build folder,
+# where the resource scripts find them.
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+set(HAULIX_ICON_STAMP ${CMAKE_BINARY_DIR}/resources/shell_icons/icons.stamp)
+add_custom_command(OUTPUT ${HAULIX_ICON_STAMP}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make_icons.py
+          ${CMAKE_BINARY_DIR}/resources/shell_icons
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/make_icons.py
+  COMMENT "Drawing the icons")
+foreach(rc ${HAULIX_RESOURCE_SCRIPTS})
+  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${HAULIX_ICON_STAMP})
+endforeach()

@@ -50,16 +50,23 @@ class ScriptedLibrary {
       available = pieces_.empty() ? 0 : static_cast<uint32_t>(pieces_.front().size());
       return !(pieces_.empty() && failed_);
     };
+    // What is queued, up to the size asked for.
     calls.read = [this](uintptr_t, void* buffer, uint32_t size, uint32_t& got) {
       std::lock_guard lock(mutex_);
+      readSizes_.push_back(size);
       got = 0;
-      if (pieces_.empty()) return true;
-      std::string piece = pieces_.front();
-      pieces_.pop_front();
-      got = static_cast<uint32_t>(std::min<size_t>(size, piece.size()));
-      std::memcpy(buffer, piece.data(), got);
+      while (got < size && !pieces_.empty()) {
+        std::string& piece = pieces_.front();
+        const size_t n = std::min<size_t>(size - got, piece.size());
+        std::memcpy(static_cast<char*>(buffer) + got, piece.data(), n);
+        got += static_cast<uint32_t>(n);
+        piece.erase(0, n);
+        if (piece.empty()) pieces_.pop_front();
+      }
       return true;
     };
+    // The library outlives no table: wait for every call to leave.
+    calls.closeWaitMs = 5000;
     return calls;
   }
 
@@ -92,6 +99,11 @@ class ScriptedLibrary {
     std::lock_guard lock(mutex_);
     return closes_;
   }
+  // The size of every read asked of the library so far.
+  std::vector<uint32_t> readSizes() {
+    std::lock_guard lock(mutex_);
+    return readSizes_;
+  }
   // Waits (up to 5 s) until some native close has happened.
   bool waitForAClose() { return WaitForSingleObject(closed_, 5000) == WAIT_OBJECT_0; }
   // Waits (up to 5 s) until a blocking call is inside the library.
@@ -106,6 +118,7 @@ class ScriptedLibrary {
   bool ended_ = false;
   bool failed_ = false;
   std::vector<uintptr_t> closes_;
+  std::vector<uint32_t> readSizes_;
 };
 
 TEST(NetHandleTable, GivesIdsThatAreNeverReusedAndFailsEveryCallOnAClosedOne) {
@@ -120,6 +133,7 @@ TEST(NetHandleTable, GivesIdsThatAreNeverReusedAndFailsEveryCallOnAClosedOne) {
   uint32_t n = 0;
   EXPECT_FALSE(table.queryDataAvailable(first, n));
   EXPECT_TRUE(table.use(second, [](uintptr_t native) { return native == 0x10; }));
+  ASSERT_TRUE(table.waitForNativeCloses(5000));
   EXPECT_EQ(library.closes(), std::vector<uintptr_t>{0x10});
   EXPECT_EQ(table.add(0, 0), 0u);
 }
@@ -160,18 +174,60 @@ TEST(NetHandleTable, ClosingAParentReleasesItsChildrenAndLeavesTheirNativesToThe
   EXPECT_FALSE(table.use(request, [](uintptr_t) { return true; }));
   library.open();
   table.close(request);
+  ASSERT_TRUE(table.waitForNativeCloses(5000));
   // The library invalidated the request with its connection; closing that value again
   // could close a handle the library has since given to someone else.
   EXPECT_EQ(library.closes(), std::vector<uintptr_t>{0x30});
 }
 
-TEST(NetHandleTable, AHandleOpenedUnderAClosedParentIsClosedAtOnce) {
+TEST(NetHandleTable, AHandleOpenedUnderAParentClosedMeanwhileGoesWithTheParent) {
   ScriptedLibrary library;
   NetHandleTable table(library.calls());
   NetHandle root = table.add(0x40, 0);
-  table.close(root);
+  // The parent is closed while the call that opens the child is inside the library.
+  EXPECT_TRUE(table.use(root, [&](uintptr_t) {
+    table.close(root);
+    return true;
+  }));
   EXPECT_EQ(table.add(0x41, root), 0u);
-  EXPECT_EQ(library.closes(), (std::vector<uintptr_t>{0x40, 0x41}));
+  ASSERT_TRUE(table.waitForNativeCloses(5000));
+  // Only the parent: the library invalidates the child with it, and may give its value out
+  // again at once.
+  EXPECT_EQ(library.closes(), std::vector<uintptr_t>{0x40});
+}
+
+TEST(NetHandleTable, NativeClosesAreMadeInTheOrderTheyWereDecidedAndNeverByTheCaller) {
+  ScriptedLibrary library;
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<DWORD> closingThread{0};
+  NativeNetCalls calls = library.calls();
+  NativeNetCalls slow = calls;
+  // The first close takes as long as the library reading the rest of a reply.
+  slow.close = [&, inner = calls.close](uintptr_t native) {
+    if (native == 0x81) {
+      closingThread = GetCurrentThreadId();
+      SetEvent(entered);
+      WaitForSingleObject(release, 5000);
+    }
+    inner(native);
+  };
+  NetHandleTable table(slow);
+  NetHandle connection = table.add(0x80, 0);
+  NetHandle request = table.add(0x81, connection);
+  const DWORD began = GetTickCount();
+  table.close(request);
+  table.close(connection);
+  EXPECT_LT(GetTickCount() - began, 1000u);
+  ASSERT_EQ(WaitForSingleObject(entered, 5000), WAIT_OBJECT_0);
+  EXPECT_NE(closingThread.load(), GetCurrentThreadId());
+  EXPECT_FALSE(table.waitForNativeCloses(100));
+  EXPECT_TRUE(library.closes().empty());
+  SetEvent(release);
+  ASSERT_TRUE(table.waitForNativeCloses(5000));
+  EXPECT_EQ(library.closes(), (std::vector<uintptr_t>{0x81, 0x80}));
+  CloseHandle(release);
+  CloseHandle(entered);
 }
 
 TEST(NetHandleTable, BodyArrivesInOrderAndItsEndIsReportedAfterTheLastByte) {
@@ -193,6 +249,35 @@ TEST(NetHandleTable, BodyArrivesInOrderAndItsEndIsReportedAfterTheLastByte) {
   uint32_t available = 7;
   EXPECT_TRUE(table.queryDataAvailable(request, available));
   EXPECT_EQ(available, 0u);
+}
+
+TEST(NetHandleTable, ReadsMoreThanAnnouncedOnlyWhileTheLibrarysBufferComesBackFull) {
+  ScriptedLibrary library;
+  NetHandleTable table(library.calls());
+  NetHandle request = table.add(0x58, 0);
+  // Data streams: the library's 8 KiB buffer is full at every query.
+  for (int i = 0; i < 5; ++i) library.send(std::string(8192, static_cast<char>('a' + i)));
+  std::string body;
+  std::vector<char> buffer(1 << 20);
+  while (body.size() < 5 * 8192) {
+    uint32_t got = 0;
+    ASSERT_TRUE(table.read(request, buffer.data(), static_cast<uint32_t>(buffer.size()), got));
+    ASSERT_GT(got, 0u);
+    body.append(buffer.data(), got);
+  }
+  // Then it trickles: what is announced is read, so nothing waits for more to come.
+  library.send("tail");
+  uint32_t got = 0;
+  ASSERT_TRUE(table.read(request, buffer.data(), static_cast<uint32_t>(buffer.size()), got));
+  body.append(buffer.data(), got);
+  library.end();
+  ASSERT_TRUE(table.read(request, buffer.data(), static_cast<uint32_t>(buffer.size()), got));
+  EXPECT_EQ(got, 0u);
+
+  std::string expected;
+  for (int i = 0; i < 5; ++i) expected += std::string(8192, static_cast<char>('a' + i));
+  EXPECT_EQ(body, expected + "tail");
+  EXPECT_EQ(library.readSizes(), (std::vector<uint32_t>{8192, 32768, 4}));
 }
 
 TEST(NetHandleTable, DataReadBeforeAFailureIsDeliveredBeforeTheFailure) {

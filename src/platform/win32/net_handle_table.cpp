@@ -38,6 +38,20 @@ class SlimCondition {
       --waiters_;
     }
   }
+  // As wait, but gives up after `limitMs`; the predicate's value at the end.
+  template <typename Predicate>
+  bool waitFor(std::unique_lock<SlimMutex>& lock, DWORD limitMs, Predicate done) {
+    const ULONGLONG deadline = GetTickCount64() + limitMs;
+    while (!done()) {
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return false;
+      ++waiters_;
+      SleepConditionVariableSRW(&condition_, lock.mutex()->native(),
+                                static_cast<DWORD>(deadline - now), 0);
+      --waiters_;
+    }
+    return true;
+  }
   void notify_all() {
     if (waiters_ > 0) WakeAllConditionVariable(&condition_);
   }
@@ -46,6 +60,28 @@ class SlimCondition {
   CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
   int waiters_ = 0;
 };
+
+// The library hands over at most its own buffer per query (8 KiB under Wine); one that comes
+// back this full means more was waiting behind it.
+constexpr uint32_t kFullLibraryBuffer = 8 << 10;
+// The first read beyond what was announced, and how it grows and shrinks: a read that
+// filled within kFastReadMs doubles the next; one that took longer than kSlowReadMs, or a
+// query that finds the library's buffer short, goes back to reading what is announced.
+constexpr uint32_t kFirstLargeRead = 32 << 10;
+constexpr double kFastReadMs = 20;
+constexpr double kSlowReadMs = 100;
+// Buffers of finished chunks kept for the next reads, so that large reads do not each
+// allocate afresh.
+constexpr size_t kSpareChunks = 2;
+
+double millisecondsSince(const LARGE_INTEGER& began) {
+  LARGE_INTEGER now;
+  LARGE_INTEGER frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart - began.QuadPart) * 1000.0 /
+         static_cast<double>(frequency.QuadPart);
+}
 
 // Starts a detached thread; false when the system has none to give.
 bool startDetached(std::function<void()> body) {
@@ -74,6 +110,7 @@ struct NetHandleTable::Entry {
   bool bodyEnded = false;
   bool bodyFailed = false;
   std::deque<std::vector<char>> chunks;
+  std::vector<std::vector<char>> spare;  // emptied chunks, for the next reads
   size_t frontOffset = 0;
   size_t buffered = 0;
 };
@@ -86,29 +123,46 @@ struct NetHandleTable::State {
   std::unordered_map<NetHandle, std::shared_ptr<Entry>> entries;
   NetHandle nextId = 1;
 
+  // Native handles to close, in the order the closes were decided, and whether a closer
+  // (a thread of its own, or a caller standing in) is making them.
+  std::deque<uintptr_t> closing;
+  bool closerBusy = false;
+  // Handles closed whose native handle waits for a call inside the library to leave.
+  size_t unreleased = 0;
+  SlimCondition closesMade;
+
   std::shared_ptr<Entry> find(NetHandle handle) {
     auto it = entries.find(handle);
     return it == entries.end() ? nullptr : it->second;
   }
 
-  // Marks an entry and its descendants closed and wakes their waiters. Returns the native
-  // handle to close now (0 when a call is still inside the library, or nothing to close).
-  uintptr_t closeLocked(const std::shared_ptr<Entry>& entry) {
-    entry->closed = true;
+  // Marks an entry and its descendants closed and wakes their waiters. Its native handle
+  // goes in line to be closed when no call is inside the library on it; true when it did.
+  bool closeLocked(const std::shared_ptr<Entry>& entry) {
+    if (!entry->closed) {
+      entry->closed = true;
+      if (!entry->released) ++unreleased;
+    }
     entry->changed.notify_all();
     return releaseIfIdleLocked(entry);
   }
 
-  uintptr_t releaseIfIdleLocked(const std::shared_ptr<Entry>& entry) {
-    if (!entry->closed || entry->released || entry->inFlight > 0) return 0;
+  bool releaseIfIdleLocked(const std::shared_ptr<Entry>& entry) {
+    if (!entry->closed || entry->released || entry->inFlight > 0) return false;
     entry->released = true;
+    --unreleased;
     invalidateChildrenLocked(*entry);
-    return entry->native;
+    entry->chunks.clear();
+    entry->spare.clear();
+    entry->buffered = 0;
+    closing.push_back(entry->native);
+    return true;
   }
 
   void invalidateChildrenLocked(Entry& entry) {
     for (auto& weak : entry.children) {
       if (auto child = weak.lock()) {
+        if (child->closed && !child->released) --unreleased;
         child->closed = true;
         child->released = true;
         child->changed.notify_all();
@@ -118,32 +172,51 @@ struct NetHandleTable::State {
     entry.children.clear();
   }
 
-  void leaveLocked(const std::shared_ptr<Entry>& entry, uintptr_t& toClose) {
+  // A call leaves the library; true when that put the native handle in line to be closed.
+  bool leaveLocked(const std::shared_ptr<Entry>& entry) {
     --entry->inFlight;
     entry->changed.notify_all();
-    toClose = releaseIfIdleLocked(entry);
-  }
-
-  void closeNative(uintptr_t native) {
-    if (native != 0) calls.close(native);
+    return releaseIfIdleLocked(entry);
   }
 };
+
+void NetHandleTable::runCloser(const std::shared_ptr<State>& state) {
+  {
+    std::lock_guard lock(state->mutex);
+    if (state->closerBusy || state->closing.empty()) return;
+    state->closerBusy = true;
+  }
+  auto closeInLine = [state] {
+    std::unique_lock lock(state->mutex);
+    while (!state->closing.empty()) {
+      const uintptr_t native = state->closing.front();
+      state->closing.pop_front();
+      lock.unlock();
+      state->calls.close(native);
+      lock.lock();
+    }
+    state->closerBusy = false;
+    state->closesMade.notify_all();
+  };
+  // Without a thread to spare, the caller makes the closes itself.
+  if (!startDetached(closeInLine)) closeInLine();
+}
 
 NetHandleTable::NetHandleTable(NativeNetCalls calls)
     : state_(std::make_shared<State>(std::move(calls))) {}
 
 NetHandleTable::~NetHandleTable() {
-  std::vector<uintptr_t> toClose;
   {
     std::lock_guard lock(state_->mutex);
     // Newest first, so that children go before their parents while both are idle.
     std::vector<std::pair<NetHandle, std::shared_ptr<Entry>>> all(state_->entries.begin(),
                                                                   state_->entries.end());
     std::sort(all.begin(), all.end(), [](auto& a, auto& b) { return a.first > b.first; });
-    for (auto& [id, entry] : all) toClose.push_back(state_->closeLocked(entry));
+    for (auto& [id, entry] : all) state_->closeLocked(entry);
     state_->entries.clear();
   }
-  for (uintptr_t native : toClose) state_->closeNative(native);
+  runCloser(state_);
+  if (state_->calls.closeWaitMs > 0) waitForNativeCloses(state_->calls.closeWaitMs);
 }
 
 NetHandle NetHandleTable::add(uintptr_t native, NetHandle parent) {
@@ -164,7 +237,9 @@ NetHandle NetHandleTable::add(uintptr_t native, NetHandle parent) {
       return id;
     }
   }
-  state_->closeNative(native);
+  // The parent was closed while the call that opened this handle was inside it, so the
+  // parent's native close (made or in line) invalidates this handle too. Closing its value
+  // once more could close a handle the library has given out again since.
   return 0;
 }
 
@@ -177,12 +252,12 @@ bool NetHandleTable::use(NetHandle handle, const std::function<bool(uintptr_t)>&
     ++entry->inFlight;
   }
   bool ok = call(entry->native);
-  uintptr_t toClose = 0;
+  bool toClose = false;
   {
     std::lock_guard lock(state_->mutex);
-    state_->leaveLocked(entry, toClose);
+    toClose = state_->leaveLocked(entry);
   }
-  state_->closeNative(toClose);
+  if (toClose) runCloser(state_);
   return ok;
 }
 
@@ -201,22 +276,21 @@ bool NetHandleTable::useBlocking(NetHandle handle, std::function<bool(uintptr_t)
   ++entry->inFlight;
   const bool started = startDetached([state = state_, entry, outcome, call = std::move(call)] {
     bool ok = call(entry->native);
-    uintptr_t toClose = 0;
+    bool toClose = false;
     {
       std::lock_guard lock(state->mutex);
       outcome->done = true;
       outcome->ok = ok;
       entry->blockingBusy = false;
-      state->leaveLocked(entry, toClose);
+      toClose = state->leaveLocked(entry);
     }
-    state->closeNative(toClose);
+    if (toClose) runCloser(state);
   });
   if (!started) {
-    uintptr_t toClose = 0;
     entry->blockingBusy = false;
-    state_->leaveLocked(entry, toClose);
+    const bool toClose = state_->leaveLocked(entry);
     lock.unlock();
-    state_->closeNative(toClose);
+    if (toClose) runCloser(state_);
     return false;
   }
   entry->changed.wait(lock, [&] { return outcome->done || entry->closed; });
@@ -233,10 +307,9 @@ bool NetHandleTable::queryDataAvailable(NetHandle handle, uint32_t& available) {
     ++entry->inFlight;
     if (!startDetached([state = state_, entry] { pumpBody(state, entry); })) {
       entry->bodyFailed = true;
-      uintptr_t toClose = 0;
-      state_->leaveLocked(entry, toClose);
+      const bool toClose = state_->leaveLocked(entry);
       lock.unlock();
-      state_->closeNative(toClose);
+      if (toClose) runCloser(state_);
       return false;
     }
   }
@@ -273,6 +346,7 @@ bool NetHandleTable::read(NetHandle handle, void* buffer, uint32_t size, uint32_
     entry->frontOffset += n;
     entry->buffered -= n;
     if (entry->frontOffset == front.size()) {
+      if (entry->spare.size() < kSpareChunks) entry->spare.push_back(std::move(front));
       entry->chunks.pop_front();
       entry->frontOffset = 0;
     }
@@ -282,7 +356,7 @@ bool NetHandleTable::read(NetHandle handle, void* buffer, uint32_t size, uint32_
 }
 
 void NetHandleTable::close(NetHandle handle) {
-  uintptr_t toClose = 0;
+  bool toClose = false;
   {
     std::lock_guard lock(state_->mutex);
     auto it = state_->entries.find(handle);
@@ -291,7 +365,7 @@ void NetHandleTable::close(NetHandle handle) {
     state_->entries.erase(it);
     toClose = state_->closeLocked(entry);
   }
-  state_->closeNative(toClose);
+  if (toClose) runCloser(state_);
 }
 
 size_t NetHandleTable::openCount() const {
@@ -301,23 +375,50 @@ size_t NetHandleTable::openCount() const {
   return n;
 }
 
+bool NetHandleTable::waitForNativeCloses(uint32_t limitMs) {
+  std::unique_lock lock(state_->mutex);
+  return state_->closesMade.waitFor(lock, limitMs, [&] {
+    return state_->closing.empty() && !state_->closerBusy && state_->unreleased == 0;
+  });
+}
+
 void NetHandleTable::pumpBody(const std::shared_ptr<State>& state,
                               const std::shared_ptr<Entry>& entry) {
   const uintptr_t native = entry->native;
+  uint32_t largeRead = 0;  // 0: read what is announced
   for (;;) {
+    std::vector<char> chunk;
     {
       std::unique_lock lock(state->mutex);
       entry->changed.wait(lock, [&] { return entry->closed || entry->buffered < kReadAheadLimit; });
       if (entry->closed) break;
+      if (!entry->spare.empty()) {
+        chunk = std::move(entry->spare.back());
+        entry->spare.pop_back();
+      }
     }
     uint32_t available = 0;
     bool ok = state->calls.queryAvailable(native, available);
-    std::vector<char> chunk;
     uint32_t got = 0;
     if (ok && available > 0) {
-      chunk.resize(available);
-      ok = state->calls.read(native, chunk.data(), available, got);
+      // Data trickles in while the library's buffer is not full: take just that, so nothing
+      // that has arrived waits for more to come.
+      if (available < kFullLibraryBuffer) largeRead = 0;
+      const uint32_t size = std::max(available, largeRead);
+      if (chunk.capacity() < size) chunk = std::vector<char>();
+      chunk.resize(size);
+      LARGE_INTEGER began;
+      QueryPerformanceCounter(&began);
+      ok = state->calls.read(native, chunk.data(), size, got);
+      const double took = millisecondsSince(began);
       chunk.resize(ok ? got : 0);
+      if (ok && available >= kFullLibraryBuffer) {
+        if (took > kSlowReadMs || got < size) {
+          largeRead = 0;
+        } else if (size == available || took <= kFastReadMs) {
+          largeRead = std::min(std::max(size * 2, kFirstLargeRead), kLargestRead);
+        }
+      }
     }
     std::lock_guard lock(state->mutex);
     if (!ok) {
@@ -331,10 +432,10 @@ void NetHandleTable::pumpBody(const std::shared_ptr<State>& state,
     entry->changed.notify_all();
     if (entry->bodyFailed || entry->bodyEnded) break;
   }
-  uintptr_t toClose = 0;
+  bool toClose = false;
   {
     std::lock_guard lock(state->mutex);
-    state->leaveLocked(entry, toClose);
+    toClose = state->leaveLocked(entry);
   }
-  state->closeNative(toClose);
+  if (toClose) runCloser(state);
 }

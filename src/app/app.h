@@ -109,6 +109,8 @@ class App {
   void startDownloadWindow();
   void startSiteWindow();
   void openOptions();
+  // The "Open" menu: the Download Window offers no "&Download Window".
+  void prepareOpenMenu(HMENU menu);
   void showTrayIcon();
   void hideTrayIcon();
   void restoreFromTray();

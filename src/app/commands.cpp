@@ -82,10 +82,12 @@ void App::showOpenMenu() {
   RECT anchor = {};
   const Rect& r = surface_.controls()[control::kOpen].rect;
   anchor = {r.x, r.y, r.right(), r.bottom()};
-  UINT command = showContextMenu(menu_id::kOpenMenu, &anchor, false, [this](HMENU menu) {
-    if (role_ == ProcessRole::kDownload) DeleteMenu(menu, menu_id::kDownloadWindow, MF_BYCOMMAND);
-  });
-  runCommand(command);
+  runCommand(showContextMenu(menu_id::kOpenMenu, &anchor, false,
+                             [this](HMENU menu) { prepareOpenMenu(menu); }));
+}
+
+void App::prepareOpenMenu(HMENU menu) {
+  if (role_ == ProcessRole::kDownload) DeleteMenu(menu, menu_id::kDownloadWindow, MF_BYCOMMAND);
 }
 
 void App::showTrayMenu() {

@@ -50,7 +50,9 @@ void fillWorkerAddress(TransferWorker& worker, const UrlParts& address) {
 }
 
 uint32_t requestFlagsFor(bool secure, int64_t start) {
-  uint32_t flags = request_flags::kDefault;
+  // The file goes into a piece file already: a second copy in the Internet cache would
+  // double the disk space and the writing of every download.
+  uint32_t flags = request_flags::kDefault | request_flags::kNoCacheWrite;
   if (secure) flags |= request_flags::kSecure;
   if (start != 0) flags |= request_flags::kReloadNoCacheWrite;
   return flags;
@@ -67,6 +69,28 @@ bool contentRangeStartsAt(std::string_view rawHeaders, int64_t start) {
     if (c != ' ') squeezed += lowerAscii(c);
   }
   return squeezed.find("content-range:bytes" + formatNumber(start) + "-") != std::string::npos;
+}
+
+bool contentRangeTotal(std::string_view rawHeaders, int64_t& total) {
+  std::string squeezed;
+  squeezed.reserve(rawHeaders.size());
+  for (char c : rawHeaders) {
+    if (c != ' ' && c != '\t') squeezed += lowerAscii(c);
+  }
+  const size_t header = squeezed.find("\ncontent-range:");
+  const size_t at = header != std::string::npos              ? header + 1
+                    : squeezed.starts_with("content-range:") ? 0
+                                                             : std::string::npos;
+  if (at == std::string::npos) return false;
+  const size_t end = squeezed.find_first_of("\r\n", at);
+  const std::string value = squeezed.substr(at, end == std::string::npos ? end : end - at);
+  const size_t slash = value.rfind('/');
+  if (slash == std::string::npos) return false;
+  int64_t number = 0;
+  const std::string_view digits = std::string_view(value).substr(slash + 1);
+  if (digits.empty() || digits.front() == '-' || !parseDecimal(digits, number)) return false;
+  total = number;
+  return true;
 }
 
 bool parseContentLength(std::string_view text, int64_t& length) {

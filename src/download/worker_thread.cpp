@@ -15,6 +15,13 @@ constexpr int64_t kFlushIntervalMs = 250;
 // ...and whenever this much is waiting, so a fast link cannot fill memory meanwhile.
 constexpr size_t kFlushBound = size_t{1} << 20;
 
+// A range of a file whose size has changed since the other pieces were fetched belongs to
+// another file: joined with them, it would make a file of neither.
+bool sameFileSize(const std::string& rawHeaders, int64_t totalSize) {
+  int64_t total = -1;
+  return totalSize == -1 || !contentRangeTotal(rawHeaders, total) || total == totalSize;
+}
+
 }  // namespace
 
 void TransferEngine::workerThreadMain() {
@@ -111,9 +118,10 @@ TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker,
   }
   readReply(*worker);
   if (withPiece) {
-    const bool fits =
-        start == 0 ? worker->statusCode == 200
-                   : worker->statusCode == 206 && contentRangeStartsAt(worker->rawHeaders, start);
+    const bool fits = start == 0 ? worker->statusCode == 200
+                                 : worker->statusCode == 206 &&
+                                       contentRangeStartsAt(worker->rawHeaders, start) &&
+                                       sameFileSize(worker->rawHeaders, worker->job->totalSize);
     if (!fits) {
       finishWorker(*worker, WorkerState::Refused);
       return nullptr;

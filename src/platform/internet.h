@@ -23,6 +23,7 @@ inline constexpr uint32_t kDefault = 0x0040F200;  // keep connection, ignore red
                                                   // http/https, ignore certificate date and
                                                   // name errors, no UI
 inline constexpr uint32_t kSecure = 0x00800000;
+inline constexpr uint32_t kNoCacheWrite = 0x04000000;
 inline constexpr uint32_t kReloadNoCacheWrite = 0x84000000;
 inline constexpr uint32_t kExistingConnect = 0x20000000;
 }  // namespace request_flags

@@ -28,7 +28,7 @@ TEST_F(TransferWorkerTest, AFreshDownloadIsOneGetWithoutRangeIntoAHiddenPieceFil
   EXPECT_EQ(sent[0].objectPath, "/f/a.zip");
   EXPECT_EQ(sent[0].port, 80);
   EXPECT_EQ(sent[0].headers, "");
-  EXPECT_EQ(sent[0].flags, request_flags::kDefault);
+  EXPECT_EQ(sent[0].flags, request_flags::kDefault | request_flags::kNoCacheWrite);
   EXPECT_EQ(sent[0].referrer, "");
 
   // A single piece is the result as it is: no join.
@@ -98,7 +98,8 @@ TEST_F(TransferWorkerTest, HttpsWithoutPortConnectsTo443WithTheSecureFlag) {
   ASSERT_EQ(job->result, kJobSucceeded);
   ASSERT_EQ(internet.requests().size(), 1u);
   EXPECT_EQ(internet.requests()[0].port, 443);
-  EXPECT_EQ(internet.requests()[0].flags, request_flags::kDefault | request_flags::kSecure);
+  EXPECT_EQ(internet.requests()[0].flags,
+            request_flags::kDefault | request_flags::kNoCacheWrite | request_flags::kSecure);
 }
 
 TEST_F(TransferWorkerTest, AnExplicitPortIsConnectedTo) {
@@ -200,6 +201,32 @@ TEST_F(ContinuedWorkerTest, AContentRangeFromAnotherOffsetIsRefused) {
     return job->workers.size() == 2 && allFinal(*job);
   }));
   EXPECT_EQ(stateOf(*job, 0), WorkerState::Refused);
+}
+
+TEST_F(ContinuedWorkerTest, ARangeOfAFileThatChangedSizeIsRefusedAndNeverJoined) {
+  // The file on the server is now 3000 bytes: its bytes from 1000 on are another file's.
+  auto changed = FakeBody::pattern(3000, 9);
+  serve(changed);
+  TransferJob* job = continueAt1000();
+  ASSERT_TRUE(waitFor([&] {
+    engine->runJobPass();
+    return job->workers.size() == 2 && allFinal(*job);
+  }));
+  EXPECT_EQ(stateOf(*job, 0), WorkerState::Refused);
+  engine->runJobPass();
+  EXPECT_EQ(job->result, kJobNoResult);
+  EXPECT_EQ(job->bytesGot, 1000);
+  EXPECT_EQ(job->totalSize, 2000);
+  EXPECT_TRUE(files.isFile(kStoredPiece));
+
+  // A range whose size is not told ("*") is taken as it comes.
+  serve(body, "h", [](const FakeRequest&, FakeReply& reply) {
+    reply.headers = {"Content-Range: bytes 1000-1999/*"};
+  });
+  job->wanted = 1;
+  ASSERT_TRUE(passUntilResult(*job));
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
 }
 
 TEST_F(ContinuedWorkerTest, AnAddressOpenedDirectlyCannotBeContinued) {

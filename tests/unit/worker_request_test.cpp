@@ -59,10 +59,12 @@ TEST(WorkerAddress, OtherSchemesAreOpenedByTheirFullAddress) {
   EXPECT_EQ(worker.fullAddress, "ftp://f/files/a.zip");
 }
 
-TEST(WorkerRequest, AContinuationAsksForTheRestFromItsOffsetWithoutCache) {
+TEST(WorkerRequest, AContinuationAsksForTheRestFromItsOffsetAndNothingIsWrittenToTheCache) {
   EXPECT_EQ(rangeHeader(1000), "Range: bytes=1000-\r\n");
   EXPECT_EQ(rangeHeader(int64_t{5} << 30), "Range: bytes=5368709120-\r\n");
-  EXPECT_EQ(requestFlagsFor(false, 0), 0x0040F200u);
+  // A fresh download goes into its piece file only, not also into the Internet cache.
+  EXPECT_EQ(requestFlagsFor(false, 0), 0x0440F200u);
+  EXPECT_EQ(requestFlagsFor(true, 0), 0x04C0F200u);
   EXPECT_EQ(requestFlagsFor(false, 1000), 0x8440F200u);
   EXPECT_EQ(requestFlagsFor(true, 1000), 0x84C0F200u);
 }
@@ -74,6 +76,20 @@ TEST(WorkerRequest, TheContentRangeMustBeginAtTheOffsetInAnySpacingAndCase) {
   EXPECT_FALSE(contentRangeStartsAt("Content-Range: bytes 1000-1999/2000\r\n", 100));
   EXPECT_FALSE(contentRangeStartsAt("Content-Range: bytes 0-1999/2000\r\n", 1000));
   EXPECT_FALSE(contentRangeStartsAt("HTTP/1.1 206\r\n", 1000));
+}
+
+TEST(WorkerRequest, TheContentRangeGivesTheWholeSizeWhenItIsANumber) {
+  int64_t total = -1;
+  EXPECT_TRUE(contentRangeTotal(
+      "HTTP/1.1 206 Partial\r\nContent-Range: bytes 1000-1999/2000\r\nX: 1/3\r\n", total));
+  EXPECT_EQ(total, 2000);
+  EXPECT_TRUE(
+      contentRangeTotal("HTTP/1.1 206\r\ncontent-range : BYTES 5-9 / 5368709120\r\n", total));
+  EXPECT_EQ(total, int64_t{5} << 30);
+  EXPECT_FALSE(contentRangeTotal("HTTP/1.1 206\r\nContent-Range: bytes 0-9/*\r\n", total));
+  EXPECT_FALSE(contentRangeTotal("HTTP/1.1 206\r\nContent-Range: bytes 0-9\r\n", total));
+  EXPECT_FALSE(contentRangeTotal("HTTP/1.1 206\r\nContent-Range: bytes 0-9/-4\r\n", total));
+  EXPECT_FALSE(contentRangeTotal("HTTP/1.1 200\r\nX-Content-Range: bytes 0-9/10\r\n", total));
 }
 
 TEST(WorkerRequest, ContentLengthIsReadAsA64BitNumber) {

@@ -13,8 +13,6 @@ namespace {
 
 // A worker silent this long in one call is stopped, and its range fetched again.
 constexpr int64_t kStallMs = 90000;
-// The joined file is written in steps of this size.
-constexpr int64_t kJoinStep = int64_t{16} << 20;
 
 }  // namespace
 
@@ -54,7 +52,11 @@ void TransferEngine::jobPass(TransferJob& job) {
     }
   }
   if (failIfWorkerFailed(job)) return;
-  if (!anyActiveWorker(job) && completeIfCovered(job)) return;
+  if (!anyActiveWorker(job) && completeIfCovered(job)) {
+    // Joining goes on: nothing runs, every byte is there.
+    if (job.result == kJobNoResult) recount(job);
+    return;
+  }
   stopCaughtUpAndStalled(job);
   startWorkers(job);
   recount(job);
@@ -104,15 +106,23 @@ bool TransferEngine::completeIfCovered(TransferJob& job) {
       }
     }
     if (!single) {
-      std::string path;
-      int64_t size = 0;
-      if (join(job, path, size)) {
-        job.finishedPath = path;
-        job.finalSize = size;
-        setResult(job, kJobSucceeded);
-      } else {
-        job.errorText = "Cannot Save";
-        setResult(job, kJobFailed);
+      switch (joinStep(job)) {
+        case JoinStep::kGoingOn:
+          // The rest in the next passes; ask for one soon.
+          if (wake_) wake_();
+          break;
+        case JoinStep::kDone:
+          job.finishedPath = job.joining->path;
+          job.finalSize = job.joining->written;
+          job.joining.reset();
+          setResult(job, kJobSucceeded);
+          break;
+        case JoinStep::kFailed:
+          if (job.joining) discardPiece(*job.joining);
+          job.joining.reset();
+          job.errorText = "Cannot Save";
+          setResult(job, kJobFailed);
+          break;
       }
       return true;
     }
@@ -218,35 +228,42 @@ void TransferEngine::setResult(TransferJob& job, int32_t result) {
   }
 }
 
-bool TransferEngine::join(TransferJob& job, std::string& path, int64_t& size) {
-  PieceFile joined;
-  if (!makePieceFile(job.folder, joined)) return false;
+TransferEngine::JoinStep TransferEngine::joinStep(TransferJob& job) {
+  if (!job.joining) {
+    auto joined = std::make_unique<PieceFile>();
+    if (!makePieceFile(job.folder, *joined)) return JoinStep::kFailed;
+    job.joining = std::move(joined);
+  }
+  PieceFile& joined = *job.joining;
   const std::vector<PieceSpan> spans = spansOf(job);
-  bool ok = true;
-  SegmentCursor cursor;
-  while (ok && nextSegment(cursor, job.totalSize, spans)) {
-    if (!cursor.covered()) continue;
+  int64_t budget = kJoinBytesPerPass;
+  while (budget > 0 && joined.written < job.totalSize) {
+    // The segment holding the next byte to write.
+    SegmentCursor cursor;
+    bool found = false;
+    while (nextSegment(cursor, job.totalSize, spans)) {
+      if (cursor.position + cursor.length > joined.written) {
+        found = cursor.covered();
+        break;
+      }
+    }
+    if (!found || !joined.file) return JoinStep::kFailed;
     const TransferWorker& worker = *job.workers[static_cast<size_t>(cursor.piece)];
+    const int64_t into = joined.written - cursor.position;
+    const int64_t from = cursor.offset + into;
+    const int64_t count = std::min({cursor.length - into, kJoinStep, budget});
+    // Mapped a step at a time: a whole piece mapped at once would hold every page read of it.
     std::unique_ptr<MappedFile> mapped = fileOps_.mapFile(worker.piece.path);
     // A piece file shorter than its count (changed behind our back) must not be read past.
-    if (!mapped || mapped->size() < cursor.offset + cursor.length) {
-      ok = false;
-      break;
+    if (!mapped || mapped->size() < from + count ||
+        !FileOps::writeAll(*joined.file, mapped->data() + from, static_cast<size_t>(count))) {
+      return JoinStep::kFailed;
     }
-    for (int64_t done = 0; ok && done < cursor.length; done += kJoinStep) {
-      const int64_t step = std::min(kJoinStep, cursor.length - done);
-      ok = FileOps::writeAll(*joined.file, mapped->data() + cursor.offset + done,
-                             static_cast<size_t>(step));
-      if (ok) joined.written += step;
-    }
+    joined.written += count;
+    budget -= count;
   }
-  ok = ok && joined.written == job.totalSize;
+  if (joined.written < job.totalSize) return JoinStep::kGoingOn;
   joined.file.reset();
-  if (!ok) {
-    discardPiece(joined);
-    return false;
-  }
-  path = joined.path;
-  size = joined.written;
-  return true;
+  joined.keep = true;
+  return JoinStep::kDone;
 }

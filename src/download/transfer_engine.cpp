@@ -93,6 +93,8 @@ std::string TransferEngine::destroyJob(TransferJob* job, bool wantResumeText) {
       }
       removeWorker(worker);
     }
+    // A join cut short leaves nothing behind; the pieces it came from are kept or gone.
+    if (job->joining) discardPiece(*job->joining);
   }
   jobs_.remove_if([job](const std::unique_ptr<TransferJob>& owned) { return owned.get() == job; });
   return wantResumeText ? formatResumeText(resume) : std::string();

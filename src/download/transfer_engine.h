@@ -76,8 +76,15 @@ class TransferEngine {
   void jobPass(TransferJob& job);
   // Sets the result once; every piece of the job not kept is deleted.
   void setResult(TransferJob& job, int32_t result);
-  // Writes the covered segments into one new piece file; its path and size on success.
-  bool join(TransferJob& job, std::string& path, int64_t& size);
+  // Writes the next kJoinBytesPerPass bytes of the covered segments into the job's joined
+  // file (made at the first step); the result once the file holds totalSize bytes.
+  enum class JoinStep { kGoingOn, kDone, kFailed };
+  JoinStep joinStep(TransferJob& job);
+
+  // Bytes a join writes in one job pass (a few tens of milliseconds), and in one mapping of a
+  // piece, so that a join holds neither the lock nor much memory for long.
+  static constexpr int64_t kJoinBytesPerPass = int64_t{64} << 20;
+  static constexpr int64_t kJoinStep = int64_t{8} << 20;
 
  private:
   using Lock = std::unique_lock<std::mutex>;

@@ -89,6 +89,9 @@ struct TransferJob {
   std::string errorText;
   // Owned, newest first: the order in which the worker list holds them.
   std::vector<std::unique_ptr<TransferWorker>> workers;
+  // While the pieces, which cover the whole file, are being joined: the joined file so far.
+  // A join goes on over several job passes, so no pass holds the lock for long.
+  std::unique_ptr<PieceFile> joining;
 };
 
 // No result yet, and a worker is wanted or running.

@@ -65,6 +65,47 @@ TEST_F(JobPassTest, AJoinThatCannotReadAPieceFailsWithCannotSaveAndLeavesNoFile)
   EXPECT_TRUE(pieceFiles().empty());
 }
 
+TEST_F(JobPassTest, AJoinLargerThanOnePassGoesOnInTheNextPassesAndLeavesOneFile) {
+  const int64_t half = TransferEngine::kJoinBytesPerPass * 3 / 4;
+  const int64_t total = 2 * half;
+  store(kPieceA, std::string(static_cast<size_t>(half), 'a'));
+  store(kPieceB, std::string(static_cast<size_t>(half), 'b'));
+  TransferJob* job = resume(std::to_string(total) + "\t" + std::to_string(half) + "\t" + kPieceB +
+                            "\t0\t" + kPieceA + "\t");
+  const uint64_t wakesBefore = wakes;
+  engine->runJobPass();
+  // One pass wrote its share and asked for the next pass at once.
+  EXPECT_EQ(job->result, kJobNoResult);
+  EXPECT_GT(wakes, wakesBefore);
+  EXPECT_EQ(pieceFiles().size(), 3u);
+  EXPECT_EQ(job->bytesGot, total);
+  EXPECT_EQ(job->running, 0);
+  engine->runJobPass();
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(job->finalSize, total);
+  const std::optional<std::string> joined = files.contents(job->finishedPath);
+  ASSERT_TRUE(joined.has_value());
+  EXPECT_TRUE(*joined == std::string(static_cast<size_t>(half), 'a') +
+                             std::string(static_cast<size_t>(half), 'b'));
+  EXPECT_EQ(pieceFiles(), std::vector<std::string>{job->finishedPath});
+}
+
+TEST_F(JobPassTest, AJoinCutShortByTheEndOfTheProgramLeavesThePiecesToResumeFrom) {
+  const int64_t half = TransferEngine::kJoinBytesPerPass * 3 / 4;
+  store(kPieceA, std::string(static_cast<size_t>(half), 'a'));
+  store(kPieceB, std::string(static_cast<size_t>(half), 'b'));
+  const std::string text = std::to_string(2 * half) + "\t" + std::to_string(half) + "\t" + kPieceB +
+                           "\t0\t" + kPieceA + "\t";
+  TransferJob* job = resume(text);
+  engine->runJobPass();
+  ASSERT_EQ(pieceFiles().size(), 3u);
+  // Listed newest first, as the worker list holds them.
+  EXPECT_EQ(engine->destroyJob(job, true), std::to_string(2 * half) + "\t0\t" + kPieceA + "\t" +
+                                               std::to_string(half) + "\t" + kPieceB + "\t");
+  // The half-joined file is gone; the pieces are kept for the next start.
+  EXPECT_EQ(pieceFiles(), (std::vector<std::string>{kPieceA, kPieceB}));
+}
+
 TEST_F(JobPassTest, CountsCoveredBytesAndMapsTheCoveredRuns) {
   store(kPieceA, body->bytes(0, 300));
   store(kPieceB, body->bytes(500, 200));

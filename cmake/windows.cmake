@@ -60,3 +60,16 @@ add_custom_command(OUTPUT ${HAULIX_ICON_STAMP}
 foreach(rc ${HAULIX_RESOURCE_SCRIPTS})
   set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${HAULIX_ICON_STAMP})
 endforeach()
+
+# End to end: the real haulix.exe driven from another process, in a fresh Wine prefix of its
+# own (scripts/e2e-tests.sh), one at a time so that no other test shares its display.
+add_executable(haulix_e2e_tests tests/e2e/end_to_end_test.cpp tests/e2e/haulix_process.cpp
+  tests/windows/local_server.cpp ${HAULIX_MANIFEST_RC})
+target_include_directories(haulix_e2e_tests PRIVATE tests)
+target_link_libraries(haulix_e2e_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32 user32
+  advapi32)
+target_compile_definitions(haulix_e2e_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+add_dependencies(haulix_e2e_tests haulix)
+add_test(NAME EndToEnd.HaulixUnderWine
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(EndToEnd.HaulixUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE TIMEOUT 400)

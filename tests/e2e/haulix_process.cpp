@@ -1,0 +1,185 @@
+#include "e2e/haulix_process.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "windows/local_server.h"
+
+namespace {
+
+constexpr size_t kTextRoom = 1024;
+
+std::string dosPathOf(const std::string& unixPath) {
+  using Convert = wchar_t*(CDECL*)(const char*);
+  auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+  if (!convert) return unixPath;
+  wchar_t* wide = convert(unixPath.c_str());
+  if (!wide) return unixPath;
+  char narrow[MAX_PATH * 4] = {};
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+  HeapFree(GetProcessHeap(), 0, wide);
+  return narrow;
+}
+
+}  // namespace
+
+HaulixProcess::~HaulixProcess() {
+  if (info_.hProcess) {
+    // A test that failed half-way leaves no program running.
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 1);
+    CloseHandle(info_.hProcess);
+    CloseHandle(info_.hThread);
+  }
+}
+
+bool HaulixProcess::start(const std::string& arguments) {
+  std::string path = haulixPath();
+  std::string command = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  return CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info_) != FALSE;
+}
+
+int HaulixProcess::waitForExit(DWORD milliseconds) {
+  if (!info_.hProcess || WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0)
+    return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+std::string haulixPath() {
+  const char* path = getenv("HAULIX_EXE");
+  if (!path || !*path) return {};
+  return path[0] == '/' ? dosPathOf(path) : path;
+}
+
+HWND waitForDownloadWindow(DWORD milliseconds) {
+  HWND window = nullptr;
+  waitUntil([&] { return (window = FindWindowA("HaulixDownload", nullptr)) != nullptr; },
+            milliseconds);
+  return window;
+}
+
+bool waitUntil(const std::function<bool()>& done, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > milliseconds) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+LRESULT handOver(HWND window, const std::string& text) {
+  COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), const_cast<char*>(text.c_str())};
+  return SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+}
+
+RemoteList::RemoteList(HWND list) : list_(list) {
+  DWORD id = 0;
+  GetWindowThreadProcessId(list, &id);
+  process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+  if (process_)
+    remote_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, sizeof(LVITEMA) + kTextRoom,
+                                                MEM_COMMIT, PAGE_READWRITE));
+}
+
+RemoteList::~RemoteList() {
+  if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+  if (process_) CloseHandle(process_);
+}
+
+int RemoteList::rows() const {
+  return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string RemoteList::cell(int row, int column) const {
+  if (!remote_) return {};
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = remote_ + sizeof(LVITEMA);
+  item.cchTextMax = kTextRoom;
+  SIZE_T moved = 0;
+  if (!WriteProcessMemory(process_, remote_, &item, sizeof item, &moved)) return {};
+  SendMessageA(list_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote_));
+  std::vector<char> text(kTextRoom + 1, '\0');
+  if (!ReadProcessMemory(process_, remote_ + sizeof(LVITEMA), text.data(), kTextRoom, &moved))
+    return {};
+  return text.data();
+}
+
+bool saveWindowPicture(HWND window, const std::string& path) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  SelectObject(memory, old);
+
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  const int stride = (width * 3 + 3) & ~3;
+  std::vector<char> pixels(static_cast<size_t>(stride) * height);
+  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
+            DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size());
+  HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+            WriteFile(out, &header, sizeof header, &written, nullptr) &&
+            WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(out);
+  return ok;
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bytes.clear();
+  std::vector<char> buffer(1 << 20);
+  DWORD got = 0;
+  while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got)
+    bytes.append(buffer.data(), got);
+  CloseHandle(file);
+  return true;
+}
+
+bool fileHasGeneratedBytes(const std::string& path, uint32_t seed, uint64_t size) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER length = {};
+  bool same = GetFileSizeEx(file, &length) && static_cast<uint64_t>(length.QuadPart) == size;
+  std::vector<char> buffer(8 << 20);
+  for (uint64_t offset = 0; same && offset < size;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) || !got) {
+      same = false;
+      break;
+    }
+    same = generatedBytes(seed, offset, got) == std::string(buffer.data(), got);
+    offset += got;
+  }
+  CloseHandle(file);
+  return same;
+}

@@ -73,3 +73,8 @@ add_dependencies(haulix_e2e_tests haulix)
 add_test(NAME EndToEnd.HaulixUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(EndToEnd.HaulixUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE TIMEOUT 400)
+
+# The idle pass and paint benchmark (bench/idle-bench.sh runs it under Wine).
+add_executable(haulix_idle_bench bench/idle_pass_bench.cpp ${HAULIX_MANIFEST_RC}
+  ${HAULIX_RESOURCE_SCRIPTS})
+target_link_libraries(haulix_idle_bench PRIVATE haulix_app haulix_fakes)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/row_list.h"
@@ -41,11 +42,22 @@ class ListViewRows final : public RowList<Record> {
   }
 
   int findRow(const Record* record) const override {
+    // A row seldom moves between two look-ups of its record (the scheduler rewrites the
+    // rows of running transfers at every pass), so the row the record was found at last is
+    // tried first; the list's own search walks every row.
+    auto hint = hints_.find(record);
+    if (hint != hints_.end() && hint->second < rowCount() && rowRecord(hint->second) == record)
+      return hint->second;
     LVFINDINFOA find = {};
     find.flags = LVFI_PARAM;
     find.lParam = reinterpret_cast<LPARAM>(record);
-    return static_cast<int>(send(LVM_FINDITEMA, static_cast<WPARAM>(-1),
-                                 reinterpret_cast<LPARAM>(&find)));
+    int row = static_cast<int>(send(LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                    reinterpret_cast<LPARAM>(&find)));
+    if (row >= 0)
+      hints_[record] = row;
+    else if (hint != hints_.end())
+      hints_.erase(hint);
+    return row;
   }
 
   std::string cellText(int row, int column) const override {
@@ -74,7 +86,10 @@ class ListViewRows final : public RowList<Record> {
   }
 
   void deleteRow(int row) override { send(LVM_DELETEITEM, row, 0); }
-  void deleteAllRows() override { send(LVM_DELETEALLITEMS, 0, 0); }
+  void deleteAllRows() override {
+    send(LVM_DELETEALLITEMS, 0, 0);
+    hints_.clear();
+  }
 
   void beginBatch(int n) override {
     if (n < 2) return;
@@ -149,4 +164,6 @@ class ListViewRows final : public RowList<Record> {
 
   HWND list_;
   size_t longest_ = 260;
+  // Where each record's row was last found; checked before use, as rows move and go.
+  mutable std::unordered_map<const Record*, int> hints_;
 };

@@ -1,11 +1,16 @@
 # The two commands of the README:
 #   make test   installs what is missing, builds every preset and runs every test
 #   make run    builds Haulix and starts it under Wine
-.PHONY: test setup native tsan windows test-native test-tsan test-windows bench clean
+.PHONY: run test setup native tsan windows test-native test-tsan test-windows bench clean
 
 JOBS ?= $(shell nproc)
 
 test: setup test-native test-tsan test-windows
+
+run: setup
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows -j $(JOBS) --target haulix
+	@scripts/run-haulix.sh
 
 setup:
 	@scripts/setup.sh

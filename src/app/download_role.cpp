@@ -37,13 +37,7 @@ const DownloadRole::Command DownloadRole::kCommands[] = {
 DownloadRole::DownloadRole(App& app) : app_(app) { header_.attach(app.windows().list); }
 
 void DownloadRole::createColumns(int clientWidth) {
-  const int address = downloadAddressColumnWidth(clientWidth, GetSystemMetrics(SM_CXVSCROLL));
-  header_.createColumns({{"Status", LVCFMT_BITMAP_ON_RIGHT, 130},
-                         {"Name", LVCFMT_BITMAP_ON_RIGHT, 120},
-                         {"Size", LVCFMT_RIGHT, 110},
-                         {"Type", LVCFMT_BITMAP_ON_RIGHT, 120},
-                         {"Address", LVCFMT_BITMAP_ON_RIGHT, address},
-                         {"Saved To", LVCFMT_BITMAP_ON_RIGHT, address}});
+  header_.createColumns(downloadColumns(clientWidth, GetSystemMetrics(SM_CXVSCROLL)));
 }
 
 void DownloadRole::addNewRows() {
@@ -67,12 +61,11 @@ void DownloadRole::addNewRows() {
 }
 
 void DownloadRole::sortBy(int column) {
-  if (!header_.prepareSort(column)) return;
-  const int direction = header_.direction();
   const ByteText& text = app_.text();
-  app_.downloadRows().sortRows([&](const DownloadItem* a, const DownloadItem* b) {
-    return direction * compareDownloadRows(*a, *b, column, text);
-  });
+  sortListBy(header_, app_.downloadRows(), column,
+             [&](const DownloadItem& a, const DownloadItem& b, int c) {
+               return compareDownloadRows(a, b, c, text);
+             });
 }
 
 ButtonStates DownloadRole::buttonStates() {

@@ -63,3 +63,19 @@ int downloadAddressColumnWidth(int clientWidth, int scrollBarWidth) {
 int siteAddressColumnWidth(int clientWidth, int scrollBarWidth) {
   return std::max(120, clientWidth - (clientWidth - 10) / 4 - 2 * scrollBarWidth - 490);
 }
+
+std::vector<ListHeader::Column> downloadColumns(int clientWidth, int scrollBarWidth) {
+  const int address = downloadAddressColumnWidth(clientWidth, scrollBarWidth);
+  return {{"Status", LVCFMT_BITMAP_ON_RIGHT, 130}, {"Name", LVCFMT_BITMAP_ON_RIGHT, 120},
+          {"Size", LVCFMT_RIGHT, 110},             {"Type", LVCFMT_BITMAP_ON_RIGHT, 120},
+          {"Address", LVCFMT_BITMAP_ON_RIGHT, address},
+          {"Saved To", LVCFMT_BITMAP_ON_RIGHT, address}};
+}
+
+std::vector<ListHeader::Column> siteColumns(int clientWidth, int scrollBarWidth) {
+  return {{"Name", LVCFMT_BITMAP_ON_RIGHT, 120},
+          {"Type", LVCFMT_BITMAP_ON_RIGHT, 120},
+          {"Kind", LVCFMT_BITMAP_ON_RIGHT, 120},
+          {"On Page", LVCFMT_BITMAP_ON_RIGHT, 120},
+          {"Address", LVCFMT_BITMAP_ON_RIGHT, siteAddressColumnWidth(clientWidth, scrollBarWidth)}};
+}

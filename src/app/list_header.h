@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/row_list.h"
+
 // The columns of a report list view and the order its rows are sorted in: which column
 // (-1 none, -2 the default order) and which way (+1 ascending, -1 descending), shown by an
 // arrow image in the sorted column's header.
@@ -38,6 +40,20 @@ class ListHeader {
   int column_ = -1;
   int direction_ = 1;
 };
+
+// Sorts a list by column c (-2: the default order; a second click on the same column
+// reverses): the arrows through the header, the rows by `compare(a, b, c)` times the
+// direction. Both roles sort this way, each with its own comparison.
+template <class Record, class Compare>
+void sortListBy(ListHeader& header, RowList<Record>& rows, int c, Compare compare) {
+  if (!header.prepareSort(c)) return;
+  const int direction = header.direction();
+  rows.sortRows([&](const Record* a, const Record* b) { return direction * compare(*a, *b, c); });
+}
+
+// The columns of each role's list, for the main window's client width at creation.
+std::vector<ListHeader::Column> downloadColumns(int clientWidth, int scrollBarWidth);
+std::vector<ListHeader::Column> siteColumns(int clientWidth, int scrollBarWidth);
 
 // The width of the Address and Saved To columns of the download list, and of the Address
 // column of the Site List, for a window of this client width and vertical scroll bar width.

@@ -2,6 +2,7 @@
 // them Done, twenty transferring (stalled part-way, so their bars stay), the rest waiting.
 // Runs under Wine on a display: bench/idle-bench.sh.
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -76,8 +77,8 @@ int main() {
     reply.stallAt = 1 << 20;  // each transfer stops a part of the way in, and stays
     return reply;
   });
-  Platform platform{files, ids, clock, rules, shell, registry, connection,
-                    [&internet] { return std::move(internet); }};
+  Platform platform{files, ids,      clock,      rules,
+                    shell, registry, connection, [&internet] { return std::move(internet); }};
   App app(GetModuleHandleA(nullptr), std::move(platform));
   app.prepare();
   if (!app.openWindows(ProcessRole::kDownload, SW_SHOWNORMAL)) return 1;

@@ -36,14 +36,18 @@ int App::run(const std::string& arguments, int showCommand) {
       closeAllRunningWindows();
       if (dialogs_.runRemoval) dialogs_.runRemoval(*this);
       return 0;
-    case StartRequest::kSiteWindow: role = ProcessRole::kSite; break;
+    case StartRequest::kSiteWindow:
+      role = ProcessRole::kSite;
+      break;
     case StartRequest::kDownload:
       if (HWND running = FindWindowA(window_class::kDownload, nullptr)) {
         bringForward(running, nullptr);
         return 0;
       }
       break;
-    case StartRequest::kFirstRunDownload: closeAllRunningWindows(); break;
+    case StartRequest::kFirstRunDownload:
+      closeAllRunningWindows();
+      break;
   }
   if (!openWindows(role, showCommand)) {
     shutDown();
@@ -74,9 +78,9 @@ void App::startServices() {
                                                  PostMessageA(main, WM_NULL, 0, 0);
                                              });
   queue_ = std::make_unique<DownloadQueue>(text_, parser_, *engine_);
-  commands_ = std::make_unique<ItemCommands>(*queue_, downloadRows_, fileOps_, platform_.shell,
-                                             platform_.clock, folders_, text_, settings_,
-                                             connectionCheck_);
+  commands_ =
+      std::make_unique<ItemCommands>(*queue_, downloadRows_, fileOps_, platform_.shell,
+                                     platform_.clock, folders_, text_, settings_, connectionCheck_);
   scheduler_ = std::make_unique<TransferScheduler>(*queue_, *commands_, downloadRows_, settings_);
   database_ = std::make_unique<QueueDatabase>(*queue_, fileOps_, parser_, settings_, folders_);
 }
@@ -150,8 +154,7 @@ int App::messageLoop() {
 
 void App::idlePass() {
   if (!windowsOpen_ || shutDown_) return;
-  if (takeRequest(requests_.selectAllInAddressBox))
-    SendMessageA(windows_.edit, EM_SETSEL, 0, -1);
+  if (takeRequest(requests_.selectAllInAddressBox)) SendMessageA(windows_.edit, EM_SETSEL, 0, -1);
   if (takeRequest(requests_.openConnectDialog) && dialogs_.showConnectDialog)
     dialogs_.showConnectDialog(*this);
   settings_.reloadSettings();

@@ -1,6 +1,7 @@
 // The menu commands, the context menus, the tray icon and the clicks on the drawn controls
 // that both roles share.
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <shellapi.h>
 
 #include <iterator>
@@ -44,8 +45,12 @@ void App::exitFromTray() {
   PostQuitMessage(0);
 }
 
-void App::startDownloadWindow() { startOwnProgram(""); }
-void App::startSiteWindow() { startOwnProgram("/site"); }
+void App::startDownloadWindow() {
+  startOwnProgram("");
+}
+void App::startSiteWindow() {
+  startOwnProgram("/site");
+}
 
 void App::openOptions() {
   if (dialogs_.openOptions) dialogs_.openOptions(*this);
@@ -129,8 +134,12 @@ void App::restoreFromTray() {
 
 void App::onControlClicked(int control) {
   switch (control) {
-    case control::kOpen: showOpenMenu(); break;
-    case control::kHelp: openHelp(); break;
+    case control::kOpen:
+      showOpenMenu();
+      break;
+    case control::kHelp:
+      openHelp();
+      break;
     default:
       if (content_) content_->onControlClicked(control);
       break;

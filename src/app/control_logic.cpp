@@ -15,8 +15,12 @@ void setButton(DrawnControl& c, const char* label, const char* icon, const char*
   c.grayIcon = grayIcon ? grayIcon : icon;
 }
 
-ControlKind enabledIf(bool on) { return on ? ControlKind::kButton : ControlKind::kDisabledButton; }
-ControlKind latchedIf(bool on) { return on ? ControlKind::kLatchedButton : ControlKind::kButton; }
+ControlKind enabledIf(bool on) {
+  return on ? ControlKind::kButton : ControlKind::kDisabledButton;
+}
+ControlKind latchedIf(bool on) {
+  return on ? ControlKind::kLatchedButton : ControlKind::kButton;
+}
 
 }  // namespace
 
@@ -80,16 +84,19 @@ ControlState controlState(const DrawnControls& controls, int index, int hovered,
   const bool hot = index == hovered;
   const bool held = index == captured;
   switch (controls[index].kind) {
-    case ControlKind::kDisabledButton: return ControlState::kDisabled;
+    case ControlKind::kDisabledButton:
+      return ControlState::kDisabled;
     case ControlKind::kButton:
       if (hot && held) return ControlState::kPressed;
       if (hot && !leftButtonDown) return ControlState::kHot;
       return ControlState::kNormal;
-    case ControlKind::kLatchedButton: return ControlState::kPressed;
+    case ControlKind::kLatchedButton:
+      return ControlState::kPressed;
     case ControlKind::kLink:
       if (hot && (held || !leftButtonDown)) return ControlState::kHot;
       return ControlState::kNormal;
-    default: return ControlState::kNone;
+    default:
+      return ControlState::kNone;
   }
 }
 
@@ -97,11 +104,16 @@ CursorShape cursorForKind(ControlKind kind) {
   switch (kind) {
     case ControlKind::kButton:
     case ControlKind::kLatchedButton:
-    case ControlKind::kLink: return CursorShape::kHand;
-    case ControlKind::kSplitterDown: return CursorShape::kSizeNorthSouth;
-    case ControlKind::kSplitterAcross: return CursorShape::kSizeWestEast;
-    case ControlKind::kSizeGrip: return CursorShape::kSizeDiagonal;
-    default: return CursorShape::kArrow;
+    case ControlKind::kLink:
+      return CursorShape::kHand;
+    case ControlKind::kSplitterDown:
+      return CursorShape::kSizeNorthSouth;
+    case ControlKind::kSplitterAcross:
+      return CursorShape::kSizeWestEast;
+    case ControlKind::kSizeGrip:
+      return CursorShape::kSizeDiagonal;
+    default:
+      return CursorShape::kArrow;
   }
 }
 

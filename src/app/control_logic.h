@@ -33,7 +33,14 @@ int hitTest(const DrawnControls& controls, int x, int y);
 ControlState controlState(const DrawnControls& controls, int index, int hovered, int captured,
                           bool leftButtonDown);
 
-enum class CursorShape { kLeaveAlone, kArrow, kHand, kSizeNorthSouth, kSizeWestEast, kSizeDiagonal };
+enum class CursorShape {
+  kLeaveAlone,
+  kArrow,
+  kHand,
+  kSizeNorthSouth,
+  kSizeWestEast,
+  kSizeDiagonal
+};
 CursorShape cursorForKind(ControlKind kind);
 // The cursor the window shows: the captured control's, else the hovered one's while the
 // button is up, else the arrow over the bare surface, else whatever the cursor is.

@@ -38,18 +38,25 @@ int compareStatus(const DownloadItem& a, const DownloadItem& b, const ByteText& 
 int compareDownloadRows(const DownloadItem& a, const DownloadItem& b, int column,
                         const ByteText& text) {
   switch (column) {
-    case 0: return compareStatus(a, b, text);
+    case 0:
+      return compareStatus(a, b, text);
     case 1:
       return compareTexts(text, a.address.baseName + a.address.extension,
                           b.address.baseName + b.address.extension);
-    case 2: return compareValues(ItemCommands::displaySize(a), ItemCommands::displaySize(b));
-    case 3: return compareTexts(text, a.address.typeName, b.address.typeName);
-    case 4: return compareTexts(text, a.address.fullAddress, b.address.fullAddress);
-    case 5: return compareTexts(text, a.savedPath, b.savedPath);
+    case 2:
+      return compareValues(ItemCommands::displaySize(a), ItemCommands::displaySize(b));
+    case 3:
+      return compareTexts(text, a.address.typeName, b.address.typeName);
+    case 4:
+      return compareTexts(text, a.address.fullAddress, b.address.fullAddress);
+    case 5:
+      return compareTexts(text, a.savedPath, b.savedPath);
     case -2: {
       int status = compareStatus(a, b, text);
-      return status != 0 ? status : compareTexts(text, a.address.fullAddress, b.address.fullAddress);
+      return status != 0 ? status
+                         : compareTexts(text, a.address.fullAddress, b.address.fullAddress);
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }

@@ -1,6 +1,7 @@
 #include "app/download_role.h"
 
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <commctrl.h>
 
 #include <string>
@@ -14,7 +15,9 @@
 
 namespace {
 
-bool controlHeld() { return GetKeyState(VK_CONTROL) < 0; }
+bool controlHeld() {
+  return GetKeyState(VK_CONTROL) < 0;
+}
 
 }  // namespace
 
@@ -34,7 +37,9 @@ const DownloadRole::Command DownloadRole::kCommands[] = {
     {menu_id::kProperties, &DownloadRole::showProperties},
 };
 
-DownloadRole::DownloadRole(App& app) : app_(app) { header_.attach(app.windows().list); }
+DownloadRole::DownloadRole(App& app) : app_(app) {
+  header_.attach(app.windows().list);
+}
 
 void DownloadRole::createColumns(int clientWidth) {
   header_.createColumns(downloadColumns(clientWidth, GetSystemMetrics(SM_CXVSCROLL)));
@@ -77,16 +82,25 @@ ButtonStates DownloadRole::buttonStates() {
 
 void DownloadRole::onControlClicked(int control) {
   switch (control) {
-    case control::kPause: switchPause(); break;
-    case control::kRemove: removeSelected(); break;
-    case control::kAddressLink: pasteFromClipboard(); break;
-    case control::kGoLink: getTypedAddresses(); break;
+    case control::kPause:
+      switchPause();
+      break;
+    case control::kRemove:
+      removeSelected();
+      break;
+    case control::kAddressLink:
+      pasteFromClipboard();
+      break;
+    case control::kGoLink:
+      getTypedAddresses();
+      break;
     case control::kClipboardCaption:
       SendMessageA(app_.windows().check, BM_SETCHECK,
                    app_.currentSettings().watchClipboard ? BST_UNCHECKED : BST_CHECKED, 0);
       app_.switchClipboardWatching();
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -118,15 +132,20 @@ void DownloadRole::getTypedAddresses() {
 LRESULT DownloadRole::onListNotify(const NMHDR& header, bool& handled) {
   handled = false;
   switch (header.code) {
-    case LVN_KEYDOWN: return onKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header));
+    case LVN_KEYDOWN:
+      return onKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header));
     case NM_CUSTOMDRAW:
-      return onCustomDraw(const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(header)),
-                          handled);
-    case NM_RCLICK: showDownloadMenu(); return 0;
-    case NM_DBLCLK:
-      if (DownloadItem* item = itemUnderCursor()) app_.commands().openItem(*item, OpenTarget::kOpen);
+      return onCustomDraw(
+          const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(header)), handled);
+    case NM_RCLICK:
+      showDownloadMenu();
       return 0;
-    default: return 0;
+    case NM_DBLCLK:
+      if (DownloadItem* item = itemUnderCursor())
+        app_.commands().openItem(*item, OpenTarget::kOpen);
+      return 0;
+    default:
+      return 0;
   }
 }
 
@@ -173,9 +192,8 @@ DownloadItem* DownloadRole::actedOnItem() const {
 void DownloadRole::showDownloadMenu() {
   DownloadItem* underCursor = itemUnderCursor();
   if (!underCursor) return;
-  UINT command = app_.showContextMenu(menu_id::kDownloadMenu, nullptr, false, [&](HMENU menu) {
-    prepareDownloadMenu(menu, underCursor);
-  });
+  UINT command = app_.showContextMenu(menu_id::kDownloadMenu, nullptr, false,
+                                      [&](HMENU menu) { prepareDownloadMenu(menu, underCursor); });
   app_.runCommand(command);
 }
 
@@ -223,10 +241,13 @@ void DownloadRole::forEachSelected(void (ItemCommands::*command)(DownloadItem&))
 // After a Pause or Reset from the menu, so that the scheduler does not start the item
 // again at once.
 void DownloadRole::pauseQueue() {
-  if (!app_.currentSettings().paused) app_.settings().setNumberSetting("pause", &Settings::paused, 1);
+  if (!app_.currentSettings().paused)
+    app_.settings().setNumberSetting("pause", &Settings::paused, 1);
 }
 
-void DownloadRole::getSelected() { forEachSelected(&ItemCommands::startItem); }
+void DownloadRole::getSelected() {
+  forEachSelected(&ItemCommands::startItem);
+}
 
 void DownloadRole::pauseSelected() {
   forEachSelected(&ItemCommands::pauseItem);
@@ -250,9 +271,15 @@ void DownloadRole::copyText() {
   if (app_.dialogs().showCopyText) app_.dialogs().showCopyText(app_, "DIALOG_COPYQUIB");
 }
 
-void DownloadRole::getFirst() { app_.commands().markSelected(MarkMode::kFirst); }
-void DownloadRole::getLast() { app_.commands().markSelected(MarkMode::kLast); }
-void DownloadRole::setInactive() { app_.commands().markSelected(MarkMode::kInactive); }
+void DownloadRole::getFirst() {
+  app_.commands().markSelected(MarkMode::kFirst);
+}
+void DownloadRole::getLast() {
+  app_.commands().markSelected(MarkMode::kLast);
+}
+void DownloadRole::setInactive() {
+  app_.commands().markSelected(MarkMode::kInactive);
+}
 
 void DownloadRole::resetSelected() {
   app_.commands().clearSelected(ClearAction::kReset, SavedFileDeletion::kNone);

@@ -28,7 +28,7 @@ struct Size {
 
 // What a drawn control is. The numbers are the ones stored and tested.
 enum class ControlKind : int {
-  kNone = 0,          // not drawn, never hit
+  kNone = 0,  // not drawn, never hit
   kDisabledButton = 1,
   kButton = 2,
   kLatchedButton = 3,  // a button shown pressed while its setting is on
@@ -76,9 +76,9 @@ struct DrawnControl {
   ControlKind kind = ControlKind::kNone;
   ControlState state = ControlState::kNone;
   std::string label;
-  std::string secondLabel;  // the tooltip of the paste link
-  int nudge = 1;            // pixels added to the centred label's x
-  Size labelSize;           // in the base font, measured with the fonts
+  std::string secondLabel;         // the tooltip of the paste link
+  int nudge = 1;                   // pixels added to the centred label's x
+  Size labelSize;                  // in the base font, measured with the fonts
   const char* icon = nullptr;      // resource name of its icon, or none
   const char* grayIcon = nullptr;  // the icon of the disabled state
 };

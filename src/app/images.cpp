@@ -8,14 +8,13 @@ namespace {
 
 // The program's own images, in the order of OwnImage.
 const char* const kOwnImages[] = {
-    "CLEAR",     "COLUMN_ASCENDING", "COLUMN_DESCENDING", "LIST_DONE",
-    "LIST_GET",  "LIST_NOT",         "LIST_PAGE",         "TREE_ARROW",
-    "TREE_DOT",  "TREE_HOLE",        "TREE_RED",          "TREE_WORLD"};
+    "CLEAR",     "COLUMN_ASCENDING", "COLUMN_DESCENDING", "LIST_DONE", "LIST_GET", "LIST_NOT",
+    "LIST_PAGE", "TREE_ARROW",       "TREE_DOT",          "TREE_HOLE", "TREE_RED", "TREE_WORLD"};
 
 const char* const kButtonIcons[] = {
-    "BUTTON_BACK",  "BUTTON_FORWARD", "BUTTON_STOP",  "BUTTON_REFRESH", "BUTTON_EXPAND",
-    "BUTTON_GET",   "BUTTON_PAUSE",   "BUTTON_REMOVE", "GRAY_BACK",     "GRAY_FORWARD",
-    "GRAY_GET",     "GRAY_REFRESH",   "GRAY_REMOVE",  "GRAY_STOP"};
+    "BUTTON_BACK", "BUTTON_FORWARD", "BUTTON_STOP",   "BUTTON_REFRESH", "BUTTON_EXPAND",
+    "BUTTON_GET",  "BUTTON_PAUSE",   "BUTTON_REMOVE", "GRAY_BACK",      "GRAY_FORWARD",
+    "GRAY_GET",    "GRAY_REFRESH",   "GRAY_REMOVE",   "GRAY_STOP"};
 const char* const kLinkIcons[] = {"LINK_GET", "LINK_GO"};
 
 HICON loadIcon(HINSTANCE instance, const char* name, int size) {
@@ -35,8 +34,7 @@ bool isWebPageExtension(std::string_view e) {
 }  // namespace
 
 ImageStore::ExtensionImages::ExtensionImages(ImageStore& store)
-    : store_(store),
-      typeImages_([&store](int systemIndex, const std::string& extension) {
+    : store_(store), typeImages_([&store](int systemIndex, const std::string& extension) {
         return store.typeImageFor(systemIndex, extension);
       }) {}
 
@@ -85,8 +83,8 @@ void ImageStore::loadOwnImages(HINSTANCE instance) {
 }
 
 void ImageStore::findWebPageIcon(const std::string& programFiles) {
-  for (const char* place : {"\\Internet Explorer\\iexplore.exe",
-                            "\\Plus!\\Microsoft Internet\\iexplore.exe"}) {
+  for (const char* place :
+       {"\\Internet Explorer\\iexplore.exe", "\\Plus!\\Microsoft Internet\\iexplore.exe"}) {
     std::string path = programFiles + place;
     if (!isFile(path)) continue;
     HICON small = nullptr;

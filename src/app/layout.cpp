@@ -79,7 +79,9 @@ void layoutSite(const Metrics& m, int delta, DrawnControls& c, SplitterPosition&
 
 }  // namespace
 
-int textHeight(const DrawnControls& controls) { return controls[kOpen].labelSize.height; }
+int textHeight(const DrawnControls& controls) {
+  return controls[kOpen].labelSize.height;
+}
 
 int buttonWidth(const DrawnControls& controls) {
   int widest = 0;

@@ -41,8 +41,8 @@ bool ListHeader::prepareSort(int c) {
   const bool again = c >= 0 && c == column_;
   direction_ = again ? -direction_ : 1;
   if (again) {
-    setColumnImage(c, imageIndex(direction_ == 1 ? OwnImage::kColumnAscending
-                                                 : OwnImage::kColumnDescending));
+    setColumnImage(
+        c, imageIndex(direction_ == 1 ? OwnImage::kColumnAscending : OwnImage::kColumnDescending));
   } else if (c >= 0) {
     if (column_ >= 0) setColumnImage(column_, clear);
     setColumnImage(c, imageIndex(OwnImage::kColumnAscending));
@@ -66,8 +66,10 @@ int siteAddressColumnWidth(int clientWidth, int scrollBarWidth) {
 
 std::vector<ListHeader::Column> downloadColumns(int clientWidth, int scrollBarWidth) {
   const int address = downloadAddressColumnWidth(clientWidth, scrollBarWidth);
-  return {{"Status", LVCFMT_BITMAP_ON_RIGHT, 130}, {"Name", LVCFMT_BITMAP_ON_RIGHT, 120},
-          {"Size", LVCFMT_RIGHT, 110},             {"Type", LVCFMT_BITMAP_ON_RIGHT, 120},
+  return {{"Status", LVCFMT_BITMAP_ON_RIGHT, 130},
+          {"Name", LVCFMT_BITMAP_ON_RIGHT, 120},
+          {"Size", LVCFMT_RIGHT, 110},
+          {"Type", LVCFMT_BITMAP_ON_RIGHT, 120},
           {"Address", LVCFMT_BITMAP_ON_RIGHT, address},
           {"Saved To", LVCFMT_BITMAP_ON_RIGHT, address}};
 }

@@ -1,5 +1,6 @@
 // haulix.exe: the Win32 ports, the process state, and its run from start-up to exit.
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <objbase.h>
 
 #include <memory>
@@ -25,8 +26,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int showComma
   Win32Shell shell;
   Win32Registry registry;
   Win32Connection connection;
-  Platform platform{files,    ids,        clock, rules, shell, registry, connection,
-                    [] { return std::make_unique<WinInetInternet>(); }};
+  Platform platform{
+      files, ids,      clock,      rules,
+      shell, registry, connection, [] { return std::make_unique<WinInetInternet>(); }};
   int code = 0;
   {
     App app(instance, std::move(platform));

@@ -1,5 +1,6 @@
 // The main window: its class, its child controls and its window procedure.
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -73,10 +74,10 @@ bool App::createMainWindow() {
 void App::createChildren() {
   const bool download = role_ == ProcessRole::kDownload;
   HWND main = windows_.main;
-  windows_.edit = child(main, "EDIT",
-                        download ? WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL
-                                 : ES_AUTOHSCROLL,
-                        kEditId, instance_);
+  windows_.edit =
+      child(main, "EDIT",
+            download ? WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL : ES_AUTOHSCROLL,
+            kEditId, instance_);
   if (download) {
     SendMessageA(windows_.edit, EM_LIMITTEXT, 0, 0);
   } else if (windows_.edit) {
@@ -88,35 +89,46 @@ void App::createChildren() {
   windows_.check = child(main, "BUTTON", BS_AUTOCHECKBOX | BS_NOTIFY, kCheckId, instance_);
   if (settings_.settings().watchClipboard)
     SendMessageA(windows_.check, BM_SETCHECK, BST_CHECKED, 0);
-  windows_.tree = child(main, WC_TREEVIEWA,
-                        TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
-                            TVS_SHOWSELALWAYS,
-                        kTreeId, instance_);
+  windows_.tree = child(
+      main, WC_TREEVIEWA,
+      TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP | TVS_SHOWSELALWAYS,
+      kTreeId, instance_);
   SendMessageA(windows_.tree, TVM_SETIMAGELIST, TVSIL_NORMAL,
                reinterpret_cast<LPARAM>(images_.imageList()));
-  windows_.list = child(main, WC_LISTVIEWA,
-                        LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE |
-                            LVS_ALIGNLEFT,
-                        kListId, instance_);
+  windows_.list =
+      child(main, WC_LISTVIEWA,
+            LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE | LVS_ALIGNLEFT,
+            kListId, instance_);
   SendMessageA(windows_.list, LVM_SETIMAGELIST, LVSIL_SMALL,
                reinterpret_cast<LPARAM>(images_.imageList()));
-  const DWORD extended = download ? LVS_EX_LABELTIP | LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES
-                                  : LVS_EX_LABELTIP;
+  const DWORD extended =
+      download ? LVS_EX_LABELTIP | LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES : LVS_EX_LABELTIP;
   SendMessageA(windows_.list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
-  windows_.tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0,
-                                     0, 0, main, nullptr, instance_, nullptr);
+  windows_.tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
+                                     0, main, nullptr, instance_, nullptr);
   SetWindowPos(windows_.tooltip, HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT App::handleMessage(HWND window, UINT message, WPARAM w, LPARAM l) {
   switch (message) {
-    case WM_DESTROY: PostQuitMessage(0); return 0;
-    case WM_SIZE: return onSize();
-    case WM_SETFOCUS: onSetFocus(); break;
-    case WM_PAINT: onPaint(); return 0;
-    case WM_SYSCOLORCHANGE: onSystemChange(message, w, l, false); return 0;
-    case WM_SETTINGCHANGE: onSystemChange(message, w, l, true); return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_SIZE:
+      return onSize();
+    case WM_SETFOCUS:
+      onSetFocus();
+      break;
+    case WM_PAINT:
+      onPaint();
+      return 0;
+    case WM_SYSCOLORCHANGE:
+      onSystemChange(message, w, l, false);
+      return 0;
+    case WM_SETTINGCHANGE:
+      onSystemChange(message, w, l, true);
+      return 0;
     case WM_COPYDATA:
       if (role_ != ProcessRole::kDownload) break;
       return onCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(l));
@@ -126,23 +138,39 @@ LRESULT App::handleMessage(HWND window, UINT message, WPARAM w, LPARAM l) {
       if (handled) return answer;
       break;
     }
-    case WM_HELP: openHelp(); break;
-    case WM_COMMAND: onCommandMessage(w); break;
+    case WM_HELP:
+      openHelp();
+      break;
+    case WM_COMMAND:
+      onCommandMessage(w);
+      break;
     case WM_SYSCOMMAND:
       if (onSystemCommand(w)) return 0;
       break;
-    case WM_TIMER: onTimer(w); break;
-    case WM_LBUTTONDOWN: onButtonDown(l); return 0;
-    case WM_LBUTTONUP: onButtonUp(l); return 0;
-    case WM_CAPTURECHANGED: surface_.captureChanged(reinterpret_cast<HWND>(l)); break;
+    case WM_TIMER:
+      onTimer(w);
+      break;
+    case WM_LBUTTONDOWN:
+      onButtonDown(l);
+      return 0;
+    case WM_LBUTTONUP:
+      onButtonUp(l);
+      return 0;
+    case WM_CAPTURECHANGED:
+      surface_.captureChanged(reinterpret_cast<HWND>(l));
+      break;
     case WM_DRAWCLIPBOARD: {
       std::string address =
           clipboard_.onDrawClipboard(w, l, settings_.settings().watchClipboard != 0, text_);
       if (!address.empty()) queue_->addAddresses(address);
       return 0;
     }
-    case WM_CHANGECBCHAIN: clipboard_.onChangeChain(w, l); return 0;
-    case kTrayMessage: onTrayMessage(l); break;
+    case WM_CHANGECBCHAIN:
+      clipboard_.onChangeChain(w, l);
+      return 0;
+    case kTrayMessage:
+      onTrayMessage(l);
+      break;
   }
   return DefWindowProcA(window, message, w, l);
 }

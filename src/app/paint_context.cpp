@@ -87,10 +87,17 @@ void PaintContext::release() {
     if (textSaved_) SetTextColor(dc_, oldText_);
     if (backSaved_) SetBkColor(dc_, oldBack_);
     switch (source_) {
-      case Source::kDisplay: DeleteDC(dc_); break;
-      case Source::kWindow: ReleaseDC(window_, dc_); break;
-      case Source::kPaint: EndPaint(window_, &paint_); break;
-      case Source::kNone: break;
+      case Source::kDisplay:
+        DeleteDC(dc_);
+        break;
+      case Source::kWindow:
+        ReleaseDC(window_, dc_);
+        break;
+      case Source::kPaint:
+        EndPaint(window_, &paint_);
+        break;
+      case Source::kNone:
+        break;
     }
   }
   dc_ = nullptr;

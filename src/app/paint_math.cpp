@@ -4,7 +4,9 @@
 
 namespace {
 
-int channel(uint32_t colour, int shift) { return static_cast<int>((colour >> shift) & 0xFF); }
+int channel(uint32_t colour, int shift) {
+  return static_cast<int>((colour >> shift) & 0xFF);
+}
 
 // The next decimal field of the map; false at the end. A field that is no number reads as
 // 0, as the map is the program's own text and only damage makes one.

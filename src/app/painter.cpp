@@ -6,7 +6,9 @@ namespace {
 
 using namespace control;
 
-RECT toRect(const Rect& r) { return {r.x, r.y, r.right(), r.bottom()}; }
+RECT toRect(const Rect& r) {
+  return {r.x, r.y, r.right(), r.bottom()};
+}
 
 void fill(HDC dc, const Rect& r, COLORREF colour) {
   if (r.empty()) return;
@@ -149,8 +151,8 @@ void drawText(PaintContext& context, const Theme& theme, const std::string& text
 
   Rect box = rect;
   if (placement.insetLeft) box.x += 4;
-  box.width = std::max(0, rect.width - (placement.insetLeft ? 4 : 0) -
-                              (placement.insetRight ? 4 : 0));
+  box.width =
+      std::max(0, rect.width - (placement.insetLeft ? 4 : 0) - (placement.insetRight ? 4 : 0));
   const int textWidth = std::min<int>(measured.cx, box.width);
   const int textHeight = std::min<int>(measured.cy, box.height);
   if (placement.centreAcross) box.x += (box.width - textWidth) / 2;
@@ -172,7 +174,9 @@ void paintControl(PaintContext& context, const SurfaceView& view, int index) {
   switch (c.kind) {
     case ControlKind::kDisabledButton:
     case ControlKind::kButton:
-    case ControlKind::kLatchedButton: paintButton(context, view, c); break;
+    case ControlKind::kLatchedButton:
+      paintButton(context, view, c);
+      break;
     case ControlKind::kLink:
       if (index == kOpen || index == kHelp)
         paintBannerLink(context, view, index);
@@ -180,9 +184,14 @@ void paintControl(PaintContext& context, const SurfaceView& view, int index) {
         paintTextLink(context, view, index);
       break;
     case ControlKind::kSplitterDown:
-    case ControlKind::kSplitterAcross: paintSplitter(context.dc(), view.theme, c); break;
-    case ControlKind::kSizeGrip: paintSizeGrip(context.dc(), view.theme, c.rect); break;
-    case ControlKind::kNone: break;
+    case ControlKind::kSplitterAcross:
+      paintSplitter(context.dc(), view.theme, c);
+      break;
+    case ControlKind::kSizeGrip:
+      paintSizeGrip(context.dc(), view.theme, c.rect);
+      break;
+    case ControlKind::kNone:
+      break;
   }
 }
 

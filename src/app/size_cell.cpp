@@ -18,8 +18,8 @@ struct CellColours {
 
 CellColours cellColours(bool selected, bool focused, const Theme& theme) {
   if (selected && focused)
-    return {blend(theme.highlightText, theme.highlight, 1, 2), theme.highlight,
-            theme.highlightText, theme.highlight};
+    return {blend(theme.highlightText, theme.highlight, 1, 2), theme.highlight, theme.highlightText,
+            theme.highlight};
   if (selected)
     return {blend(theme.windowText, theme.buttonFace, 1, 4), theme.buttonFace, theme.windowText,
             theme.buttonFace};
@@ -66,8 +66,8 @@ bool paintSizeCell(const NMLVCUSTOMDRAW& draw, HWND list, const Theme& theme) {
   int runStart = 0;
   COLORREF runColour = blend(colours.bar, colours.background, shares[0], 255 - shares[0]);
   for (int i = 1; i <= width; ++i) {
-    COLORREF colour = i < width ? blend(colours.bar, colours.background, shares[i], 255 - shares[i])
-                                : ~runColour;
+    COLORREF colour =
+        i < width ? blend(colours.bar, colours.background, shares[i], 255 - shares[i]) : ~runColour;
     if (colour == runColour) continue;
     fillRect(dc, cell.left + runStart, cell.top + 1, cell.left + i, cell.bottom, runColour);
     runStart = i;

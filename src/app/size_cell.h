@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <commctrl.h>
 
 #include "app/theme.h"

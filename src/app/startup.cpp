@@ -20,10 +20,9 @@ KnownFolders resolveKnownFolders(Shell& shell) {
   folders.programs = shell.specialFolderPath(2, CSIDL_PROGRAMS);
   folders.programFiles =
       orDefault(shell.specialFolderPath(2, CSIDL_PROGRAM_FILES), "C:\\Program Files");
-  folders.applicationData = orDefault(shell.specialFolderPath(2, CSIDL_APPDATA),
-                                      folders.windows + "\\Application Data");
-  folders.quickLaunch =
-      folders.applicationData + "\\Microsoft\\Internet Explorer\\Quick Launch";
+  folders.applicationData =
+      orDefault(shell.specialFolderPath(2, CSIDL_APPDATA), folders.windows + "\\Application Data");
+  folders.quickLaunch = folders.applicationData + "\\Microsoft\\Internet Explorer\\Quick Launch";
   return folders;
 }
 

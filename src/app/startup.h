@@ -23,9 +23,9 @@ bool containsOption(std::string_view arguments, std::string_view option, const B
 
 // What the command line asks this process to do.
 enum class StartRequest {
-  kRemoval,       // "/addremove": close every window of the program, remove it, exit
-  kSiteWindow,    // "/site": a new Site Window
-  kDownload,      // the Download Window, or hand over to the one that runs
+  kRemoval,           // "/addremove": close every window of the program, remove it, exit
+  kSiteWindow,        // "/site": a new Site Window
+  kDownload,          // the Download Window, or hand over to the one that runs
   kFirstRunDownload,  // a first run of this release: close every window, then the Download
                       // Window, whatever the command line says
 };

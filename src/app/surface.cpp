@@ -1,6 +1,7 @@
 #include "app/surface.h"
 
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <commctrl.h>
 
 #include <algorithm>
@@ -25,9 +26,8 @@ void moveChild(HWND child, const Rect& r) {
 
 SurfaceView Surface::view() const {
   RECT client = clientRect(app_.windows().main);
-  return SurfaceView{app_.theme(), app_.images(),  controls_,    app_.role(),
-                     title_,       titleSize_,     boxes_,       client.right,
-                     client.bottom, statusText_};
+  return SurfaceView{app_.theme(), app_.images(), controls_,    app_.role(),   title_,
+                     titleSize_,   boxes_,        client.right, client.bottom, statusText_};
 }
 
 void Surface::setRoleLabels() {
@@ -91,7 +91,9 @@ void Surface::addTooltip() {
   SendMessageA(app_.windows().tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void Surface::paint(PaintContext& context) { paintSurface(context, view()); }
+void Surface::paint(PaintContext& context) {
+  paintSurface(context, view());
+}
 
 POINT Surface::cursorInClient() const {
   POINT at = {-1, -1};
@@ -104,12 +106,23 @@ void Surface::setCursor(CursorShape shape) {
   const Theme& theme = app_.theme();
   HCURSOR cursor = nullptr;
   switch (shape) {
-    case CursorShape::kLeaveAlone: return;
-    case CursorShape::kArrow: cursor = theme.arrow; break;
-    case CursorShape::kHand: cursor = theme.hand; break;
-    case CursorShape::kSizeNorthSouth: cursor = theme.sizeNorthSouth; break;
-    case CursorShape::kSizeWestEast: cursor = theme.sizeWestEast; break;
-    case CursorShape::kSizeDiagonal: cursor = theme.sizeDiagonal; break;
+    case CursorShape::kLeaveAlone:
+      return;
+    case CursorShape::kArrow:
+      cursor = theme.arrow;
+      break;
+    case CursorShape::kHand:
+      cursor = theme.hand;
+      break;
+    case CursorShape::kSizeNorthSouth:
+      cursor = theme.sizeNorthSouth;
+      break;
+    case CursorShape::kSizeWestEast:
+      cursor = theme.sizeWestEast;
+      break;
+    case CursorShape::kSizeDiagonal:
+      cursor = theme.sizeDiagonal;
+      break;
   }
   if (cursor && GetCursor() != cursor) SetCursor(cursor);
 }

@@ -11,16 +11,18 @@ struct DeleteDialog {
 };
 
 void showChoice(HWND dialog, const DeleteChoice& choice) {
-  CheckRadioButton(dialog, DELETE_RESET, DELETE_REMOVE, choice.reset ? DELETE_RESET : DELETE_REMOVE);
+  CheckRadioButton(dialog, DELETE_RESET, DELETE_REMOVE,
+                   choice.reset ? DELETE_RESET : DELETE_REMOVE);
   SetDlgItemTextA(dialog, DELETE_FILES, choice.deleteFilesText.c_str());
   EnableWindow(GetDlgItem(dialog, DELETE_FILES), choice.deleteFilesEnabled);
   CheckDlgButton(dialog, DELETE_FILES, choice.deleteFilesChecked ? BST_CHECKED : BST_UNCHECKED);
   EnableWindow(GetDlgItem(dialog, DELETE_FOLDERS), choice.deleteFoldersEnabled);
-  CheckDlgButton(dialog, DELETE_FOLDERS,
-                 choice.deleteFoldersChecked ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, DELETE_FOLDERS, choice.deleteFoldersChecked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+bool checked(HWND dialog, int id) {
+  return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
 
 void readChoice(HWND dialog, DeleteChoice& choice) {
   choice.reset = checked(dialog, DELETE_RESET);
@@ -51,11 +53,12 @@ INT_PTR CALLBACK deleteDialogProcedure(HWND dialog, UINT message, WPARAM w, LPAR
           return TRUE;
         case IDOK:
           readChoice(dialog, state->choice);
-          state->commands.clearSelected(chosenAction(state->choice),
-                                        chosenDeletion(state->choice));
+          state->commands.clearSelected(chosenAction(state->choice), chosenDeletion(state->choice));
           EndDialog(dialog, IDOK);
           return TRUE;
-        case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, IDCANCEL);
+          return TRUE;
       }
       return FALSE;
   }
@@ -64,6 +67,5 @@ INT_PTR CALLBACK deleteDialogProcedure(HWND dialog, UINT message, WPARAM w, LPAR
 
 INT_PTR showDeleteDialog(Modal& modal, ItemCommands& commands) {
   DeleteDialog state{commands, {}};
-  return modal.showDialog(deleteDialogProcedure, "DIALOG_DELETE",
-                          reinterpret_cast<LPARAM>(&state));
+  return modal.showDialog(deleteDialogProcedure, "DIALOG_DELETE", reinterpret_cast<LPARAM>(&state));
 }

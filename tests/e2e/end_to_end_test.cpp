@@ -2,6 +2,7 @@
 // another process, files fetched from the local test server, the window sent to the tray
 // and brought back by a second start, Exit, and a restart that resumes a broken transfer.
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -98,9 +99,8 @@ TEST_F(EndToEnd, TenHandedOverAddressesEndDoneTheTrayStartAndExitSaveTheQueue) {
   std::vector<uint64_t> sizes;
   for (int i = 0; i < 10; ++i) {
     sizes.push_back(600000 + 150000 * i);
-    addresses += server_.address("/gen/" + std::to_string(sizes[i]) + "/file" +
-                                 std::to_string(i) + ".bin?seed=" + std::to_string(i + 1) +
-                                 "&rate=1500000") +
+    addresses += server_.address("/gen/" + std::to_string(sizes[i]) + "/file" + std::to_string(i) +
+                                 ".bin?seed=" + std::to_string(i + 1) + "&rate=1500000") +
                  "\r\n";
   }
   EXPECT_EQ(handOver(window, addresses), TRUE);
@@ -144,7 +144,8 @@ TEST_F(EndToEnd, TenHandedOverAddressesEndDoneTheTrayStartAndExitSaveTheQueue) {
 
 TEST_F(EndToEnd, ABrokenTransferResumesFromItsPiecesAfterARestart) {
   const uint64_t size = 200ull << 20;
-  const std::string path = "/gen/" + std::to_string(size) + "/big.bin?seed=77&stall=60000000&times=1";
+  const std::string path =
+      "/gen/" + std::to_string(size) + "/big.bin?seed=77&stall=60000000&times=1";
   {
     HaulixProcess program;
     HWND window = startProgram(program);

@@ -39,8 +39,8 @@ bool HaulixProcess::start(const std::string& arguments) {
   std::string command = "\"" + path + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  return CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info_) != FALSE;
+  return CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info_) != FALSE;
 }
 
 int HaulixProcess::waitForExit(DWORD milliseconds) {
@@ -83,8 +83,8 @@ RemoteList::RemoteList(HWND list) : list_(list) {
   GetWindowThreadProcessId(list, &id);
   process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
   if (process_)
-    remote_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, sizeof(LVITEMA) + kTextRoom,
-                                                MEM_COMMIT, PAGE_READWRITE));
+    remote_ = static_cast<char*>(
+        VirtualAllocEx(process_, nullptr, sizeof(LVITEMA) + kTextRoom, MEM_COMMIT, PAGE_READWRITE));
 }
 
 RemoteList::~RemoteList() {
@@ -152,8 +152,8 @@ bool saveWindowPicture(HWND window, const std::string& path) {
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bytes.clear();
   std::vector<char> buffer(1 << 20);
@@ -165,8 +165,8 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 }
 
 bool fileHasGeneratedBytes(const std::string& path, uint32_t seed, uint64_t size) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER length = {};
   bool same = GetFileSizeEx(file, &length) && static_cast<uint64_t>(length.QuadPart) == size;

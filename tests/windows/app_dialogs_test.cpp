@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "app/menu_ids.h"
 #include "app/download_role.h"
+#include "app/menu_ids.h"
 #include "app_fixture.h"
 
 namespace {
@@ -42,8 +42,12 @@ std::string itemText(HWND dialog, int id) {
   return text;
 }
 
-bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+bool checked(HWND dialog, int id) {
+  return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+bool enabled(HWND dialog, int id) {
+  return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
 
 class Dialogs : public AppFixture {
  protected:
@@ -128,7 +132,8 @@ TEST_F(Dialogs, DeleteWithoutSavedFilesCanOnlyResetOrRemove) {
   EXPECT_EQ(app_->queue().size(), 2u);
   EXPECT_EQ(rowItem(0)->priority, 0) << "reset";
 
-  DialogScript cancel{"Delete", [&](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }};
+  DialogScript cancel{"Delete",
+                      [&](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }};
   runWithDialog(*app_, menu_id::kDelete, cancel);
   EXPECT_TRUE(cancel.ran);
   EXPECT_EQ(app_->queue().size(), 2u);

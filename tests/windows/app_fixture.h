@@ -2,6 +2,7 @@
 // The program's process state with its real windows, on fakes of the ports that reach
 // beyond the screen: files, registry, network, clock, ids and the shell.
 #include <windows.h>
+// After windows.h, which the other system headers need first.
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -46,8 +47,8 @@ class AppFixture : public testing::Test {
   App& open(ProcessRole role, int width = 800, int height = 600) {
     auto internet = std::make_unique<FakeInternet>();
     internet_ = internet.get();
-    Platform platform{files_, ids_, clock_, rules_, shell_, registry_, connection_,
-                      [&internet] { return std::move(internet); }};
+    Platform platform{files_, ids_,      clock_,      rules_,
+                      shell_, registry_, connection_, [&internet] { return std::move(internet); }};
     app_ = std::make_unique<App>(GetModuleHandleA(nullptr), std::move(platform));
     app_->prepare();
     EXPECT_TRUE(app_->openWindows(role, SW_SHOWNORMAL));

@@ -142,8 +142,8 @@ TEST_F(DownloadWindow, StatusColumnSortPutsFailedDoneQueuedInactive) {
   clickHeader(0);
   std::vector<std::string> order;
   for (int row = 0; row < 5; ++row) order.push_back(rowItem(row)->address.fullAddress);
-  EXPECT_EQ(order, (std::vector<std::string>{"http://h/4", "http://h/2", "http://h/3",
-                                             "http://h/5", "http://h/1"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"http://h/4", "http://h/2", "http://h/3", "http://h/5",
+                                             "http://h/1"}));
 }
 
 TEST_F(DownloadWindow, StatusLineCountsOneRowAndAThousandRows) {
@@ -295,7 +295,8 @@ TEST_F(DownloadMenu, PauseOfOneRowPausesTheWholeQueue) {
   app_->runCommand(menu_id::kPause);
   EXPECT_EQ(app_->currentSettings().paused, 1);
   int32_t stored = 0;
-  EXPECT_TRUE(registry_.readNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "pause", stored));
+  EXPECT_TRUE(
+      registry_.readNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "pause", stored));
   EXPECT_EQ(stored, 1);
 }
 
@@ -513,8 +514,7 @@ TEST_F(SiteWindowFrame, TakesNoHandOverAndHasNoTray) {
   open(ProcessRole::kSite);
   std::string text = "http://h/x";
   COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), text.data()};
-  EXPECT_EQ(SendMessageA(app_->windows().main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)),
-            0);
+  EXPECT_EQ(SendMessageA(app_->windows().main, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), 0);
   EXPECT_TRUE(app_->queue().empty());
   EXPECT_FALSE(app_->clipboard().joined());
 }

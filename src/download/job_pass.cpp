@@ -115,6 +115,13 @@ bool TransferEngine::completeIfCovered(TransferJob& job) {
           job.finishedPath = job.joining->path;
           job.finalSize = job.joining->written;
           job.joining.reset();
+          // Joined onto the first piece: that file is the result now.
+          for (const auto& worker : job.workers) {
+            if (worker->piece.path == job.finishedPath) {
+              worker->piece.keep = true;
+              worker->piece.written = job.finalSize;
+            }
+          }
           setResult(job, kJobSucceeded);
           break;
         case JoinStep::kFailed:
@@ -228,12 +235,32 @@ void TransferEngine::setResult(TransferJob& job, int32_t result) {
   }
 }
 
-TransferEngine::JoinStep TransferEngine::joinStep(TransferJob& job) {
-  if (!job.joining) {
-    auto joined = std::make_unique<PieceFile>();
-    if (!makePieceFile(job.folder, *joined)) return JoinStep::kFailed;
-    job.joining = std::move(joined);
+bool TransferEngine::startJoin(TransferJob& job) {
+  auto joined = std::make_unique<PieceFile>();
+  // The piece the file begins with is written on where it ends, when it is exactly the
+  // first segment: its bytes need not be copied, nor later deleted. It stays its worker's
+  // piece until the join is done (keep: throwing the join away leaves it to the worker).
+  SegmentCursor first;
+  if (nextSegment(first, job.totalSize, spansOf(job)) && first.covered() && first.offset == 0) {
+    const TransferWorker& worker = *job.workers[static_cast<size_t>(first.piece)];
+    if (worker.start == 0 && first.length == worker.piece.written &&
+        FileOps::isValidPath(worker.piece.path) &&
+        fileOps_.pathStatus(worker.piece.path) == worker.piece.written) {
+      joined->file = fileOps_.files().openForAppending(worker.piece.path);
+      if (joined->file) {
+        joined->path = worker.piece.path;
+        joined->written = worker.piece.written;
+        joined->keep = true;
+      }
+    }
   }
+  if (!joined->file && !makePieceFile(job.folder, *joined)) return false;
+  job.joining = std::move(joined);
+  return true;
+}
+
+TransferEngine::JoinStep TransferEngine::joinStep(TransferJob& job) {
+  if (!job.joining && !startJoin(job)) return JoinStep::kFailed;
   PieceFile& joined = *job.joining;
   const std::vector<PieceSpan> spans = spansOf(job);
   int64_t budget = kJoinBytesPerPass;

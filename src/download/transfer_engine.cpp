@@ -85,6 +85,10 @@ std::string TransferEngine::destroyJob(TransferJob* job, bool wantResumeText) {
   resume.totalSize = job->totalSize;
   {
     Lock lock(mutex_);
+    // A join cut short leaves nothing behind; the pieces it came from are kept or deleted
+    // with their workers below (the first one may have been written on: it holds the file's
+    // bytes further, which a resume takes as they are).
+    if (job->joining) discardPiece(*job->joining);
     while (!job->workers.empty()) {
       TransferWorker& worker = *job->workers.front();
       if (wantResumeText && worker.piece.written > 0 && !worker.piece.path.empty()) {
@@ -93,8 +97,6 @@ std::string TransferEngine::destroyJob(TransferJob* job, bool wantResumeText) {
       }
       removeWorker(worker);
     }
-    // A join cut short leaves nothing behind; the pieces it came from are kept or gone.
-    if (job->joining) discardPiece(*job->joining);
   }
   jobs_.remove_if([job](const std::unique_ptr<TransferJob>& owned) { return owned.get() == job; });
   return wantResumeText ? formatResumeText(resume) : std::string();

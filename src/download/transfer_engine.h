@@ -80,6 +80,9 @@ class TransferEngine {
   // file (made at the first step); the result once the file holds totalSize bytes.
   enum class JoinStep { kGoingOn, kDone, kFailed };
   JoinStep joinStep(TransferJob& job);
+  // The file a join writes: the first piece, appended to, when it holds exactly the first
+  // segment; otherwise a new piece file.
+  bool startJoin(TransferJob& job);
 
   // Bytes a join writes in one job pass (a few tens of milliseconds), and in one mapping of a
   // piece, so that a join holds neither the lock nor much memory for long.

@@ -93,6 +93,12 @@ class Files {
   // CreateFileA with GENERIC_WRITE, no sharing, CREATE_ALWAYS and the given create_flags.
   virtual std::unique_ptr<WritableFile> createForWriting(const std::string& path,
                                                          uint32_t flags) = 0;
+  // CreateFileA with GENERIC_WRITE, no sharing and OPEN_EXISTING, writing from the file's
+  // end: more bytes for an existing file. Nothing when it cannot be opened, and where a
+  // platform does not open files that way.
+  virtual std::unique_ptr<WritableFile> openForAppending(const std::string& path) {
+    return nullptr;
+  }
   // Opens an existing file for reading with read sharing and maps all of it read-only;
   // nothing when it cannot be opened or mapped, or is empty.
   virtual std::unique_ptr<MappedFile> map(const std::string& path) = 0;

@@ -304,8 +304,11 @@ namespace {
 class FakeWritable final : public WritableFile {
  public:
   FakeWritable(std::shared_ptr<FakeFiles::State> state, std::shared_ptr<FakeFiles::Node> node,
-               std::string path)
-      : state_(std::move(state)), node_(std::move(node)), path_(std::move(path)) {}
+               std::string path, size_t position = 0)
+      : state_(std::move(state)),
+        node_(std::move(node)),
+        path_(std::move(path)),
+        position_(position) {}
   ~FakeWritable() override {
     std::lock_guard<std::mutex> hold(state_->mutex);
     --node_->writers;
@@ -491,6 +494,19 @@ std::unique_ptr<WritableFile> FakeFiles::createForWriting(const std::string& pat
   node->attributes = wanted | file_attribute::kArchive;
   ++node->writers;
   return std::make_unique<FakeWritable>(state_, node, path);
+}
+
+std::unique_ptr<WritableFile> FakeFiles::openForAppending(const std::string& path) {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  if (state_->enter(Op::kCreate, path)) return nullptr;
+  State::Place place = state_->locate(path);
+  if (place.error || !place.node || place.node->folder) return nullptr;
+  std::shared_ptr<Node> node = place.node;
+  if (node->writers || node->readers) return nullptr;  // opened with no sharing
+  if (node->attributes & file_attribute::kReadOnly) return nullptr;
+  if (node->hole != 0) return nullptr;  // a file too large to hold: nothing to append to
+  ++node->writers;
+  return std::make_unique<FakeWritable>(state_, node, path, node->bytes.size());
 }
 
 std::unique_ptr<MappedFile> FakeFiles::map(const std::string& path) {

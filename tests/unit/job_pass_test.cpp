@@ -23,16 +23,32 @@ class JobPassTest : public EngineTest {
   std::shared_ptr<const FakeBody> body = FakeBody::pattern(1000);
 };
 
-TEST_F(JobPassTest, TwoPiecesThatMeetAreJoinedAndDeleted) {
+TEST_F(JobPassTest, TwoPiecesThatMeetAreJoinedOntoTheFirstAndTheOtherIsDeleted) {
   store(kPieceA, body->bytes(0, 600));
   store(kPieceB, body->bytes(600, 400));
   TransferJob* job = resume("1000\t600\t" + kPieceB + "\t0\t" + kPieceA + "\t");
   engine->runJobPass();
   ASSERT_EQ(job->result, kJobSucceeded);
   EXPECT_EQ(job->finalSize, 1000);
+  // The first piece's bytes are not copied: the rest is written on after them.
+  EXPECT_EQ(job->finishedPath, kPieceA);
   EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
-  EXPECT_FALSE(files.isFile(kPieceA));
   EXPECT_FALSE(files.isFile(kPieceB));
+  EXPECT_EQ(pieceFiles(), std::vector<std::string>{job->finishedPath});
+  // The finished file is its owner's to place: destroying the job leaves it.
+  engine->destroyJob(job, false);
+  EXPECT_EQ(files.contents(kPieceA), body->bytes());
+}
+
+TEST_F(JobPassTest, WhenTheFirstPieceCannotBeWrittenOnTheJoinMakesANewFile) {
+  store(kPieceA, body->bytes(0, 600));
+  store(kPieceB, body->bytes(600, 400));
+  files.failOperation(FakeFiles::Op::kCreate, os_error::kSharingViolation, kPieceA);
+  TransferJob* job = resume("1000\t600\t" + kPieceB + "\t0\t" + kPieceA + "\t");
+  engine->runJobPass();
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_NE(job->finishedPath, kPieceA);
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
   EXPECT_EQ(pieceFiles(), std::vector<std::string>{job->finishedPath});
 }
 
@@ -65,45 +81,54 @@ TEST_F(JobPassTest, AJoinThatCannotReadAPieceFailsWithCannotSaveAndLeavesNoFile)
   EXPECT_TRUE(pieceFiles().empty());
 }
 
-TEST_F(JobPassTest, AJoinLargerThanOnePassGoesOnInTheNextPassesAndLeavesOneFile) {
-  const int64_t half = TransferEngine::kJoinBytesPerPass * 3 / 4;
-  const int64_t total = 2 * half;
-  store(kPieceA, std::string(static_cast<size_t>(half), 'a'));
-  store(kPieceB, std::string(static_cast<size_t>(half), 'b'));
-  TransferJob* job = resume(std::to_string(total) + "\t" + std::to_string(half) + "\t" + kPieceB +
-                            "\t0\t" + kPieceA + "\t");
+class LargeJoinTest : public JobPassTest {
+ protected:
+  // A small first piece and one that takes more than a pass to copy onto it.
+  TransferJob* resumeLarge() {
+    store(kPieceA, std::string(1000, 'a'));
+    store(kPieceB, std::string(static_cast<size_t>(large), 'b'));
+    return resume(std::to_string(total) + "\t1000\t" + kPieceB + "\t0\t" + kPieceA + "\t");
+  }
+  bool isWhole(const std::string& path) {
+    const std::optional<std::string> bytes = files.contents(path);
+    return bytes && *bytes == std::string(1000, 'a') + std::string(static_cast<size_t>(large), 'b');
+  }
+  const int64_t large = TransferEngine::kJoinBytesPerPass * 5 / 4;
+  const int64_t total = 1000 + large;
+};
+
+TEST_F(LargeJoinTest, AJoinLargerThanOnePassGoesOnInTheNextPassesAndLeavesOneFile) {
+  TransferJob* job = resumeLarge();
   const uint64_t wakesBefore = wakes;
   engine->runJobPass();
   // One pass wrote its share and asked for the next pass at once.
   EXPECT_EQ(job->result, kJobNoResult);
   EXPECT_GT(wakes, wakesBefore);
-  EXPECT_EQ(pieceFiles().size(), 3u);
+  EXPECT_EQ(files.contents(kPieceA)->size(), 1000 + TransferEngine::kJoinBytesPerPass);
   EXPECT_EQ(job->bytesGot, total);
   EXPECT_EQ(job->running, 0);
   engine->runJobPass();
   ASSERT_EQ(job->result, kJobSucceeded);
   EXPECT_EQ(job->finalSize, total);
-  const std::optional<std::string> joined = files.contents(job->finishedPath);
-  ASSERT_TRUE(joined.has_value());
-  EXPECT_TRUE(*joined == std::string(static_cast<size_t>(half), 'a') +
-                             std::string(static_cast<size_t>(half), 'b'));
+  EXPECT_TRUE(isWhole(job->finishedPath));
   EXPECT_EQ(pieceFiles(), std::vector<std::string>{job->finishedPath});
 }
 
-TEST_F(JobPassTest, AJoinCutShortByTheEndOfTheProgramLeavesThePiecesToResumeFrom) {
-  const int64_t half = TransferEngine::kJoinBytesPerPass * 3 / 4;
-  store(kPieceA, std::string(static_cast<size_t>(half), 'a'));
-  store(kPieceB, std::string(static_cast<size_t>(half), 'b'));
-  const std::string text = std::to_string(2 * half) + "\t" + std::to_string(half) + "\t" + kPieceB +
-                           "\t0\t" + kPieceA + "\t";
-  TransferJob* job = resume(text);
+TEST_F(LargeJoinTest, AJoinCutShortByTheEndOfTheProgramIsResumedFromThePieces) {
+  TransferJob* job = resumeLarge();
   engine->runJobPass();
-  ASSERT_EQ(pieceFiles().size(), 3u);
-  // Listed newest first, as the worker list holds them.
-  EXPECT_EQ(engine->destroyJob(job, true), std::to_string(2 * half) + "\t0\t" + kPieceA + "\t" +
-                                               std::to_string(half) + "\t" + kPieceB + "\t");
-  // The half-joined file is gone; the pieces are kept for the next start.
+  ASSERT_EQ(job->result, kJobNoResult);
+  // The first piece holds more of the file now; both are kept, newest first.
+  const std::string text = engine->destroyJob(job, true);
+  EXPECT_EQ(text, std::to_string(total) + "\t0\t" + kPieceA + "\t1000\t" + kPieceB + "\t");
   EXPECT_EQ(pieceFiles(), (std::vector<std::string>{kPieceA, kPieceB}));
+
+  TransferJob* again = resume(text);
+  EXPECT_EQ(again->bytesGot, total);
+  ASSERT_TRUE(passUntilResult(*again));
+  ASSERT_EQ(again->result, kJobSucceeded);
+  EXPECT_TRUE(isWhole(again->finishedPath));
+  EXPECT_EQ(pieceFiles(), std::vector<std::string>{again->finishedPath});
 }
 
 TEST_F(JobPassTest, CountsCoveredBytesAndMapsTheCoveredRuns) {
@@ -436,7 +461,9 @@ TEST_F(JobPassTest, ATransferPausedByDestroyingContinuesFromItsResumeText) {
   ASSERT_EQ(again->result, kJobSucceeded);
   EXPECT_EQ(internet.requests().back().headers, "Range: bytes=40000-\r\n");
   EXPECT_EQ(files.contents(again->finishedPath), file->bytes());
-  EXPECT_FALSE(files.isFile(stored));
+  // The rest was written on after the stored piece, which is now the whole file.
+  EXPECT_EQ(again->finishedPath, stored);
+  EXPECT_EQ(pieceFiles(), std::vector<std::string>{stored});
 }
 
 }  // namespace

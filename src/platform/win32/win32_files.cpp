@@ -197,6 +197,15 @@ std::unique_ptr<WritableFile> Win32Files::createForWriting(const std::string& pa
   return std::make_unique<Win32WritableFile>(std::move(file));
 }
 
+std::unique_ptr<WritableFile> Win32Files::openForAppending(const std::string& path) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) return nullptr;
+  LARGE_INTEGER none = {};
+  if (!SetFilePointerEx(file.get(), none, nullptr, FILE_END)) return nullptr;
+  return std::make_unique<Win32WritableFile>(std::move(file));
+}
+
 std::unique_ptr<MappedFile> Win32Files::map(const std::string& path) {
   UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

@@ -6,8 +6,9 @@ class App;
 struct DownloadItem;
 struct SitePage;
 
-// The dialogs' entry points. The main window calls them for its menu commands and the idle
-// pass; the dialogs fill them in (installDialogs). One left empty does nothing.
+// The dialogs' entry points. The main window calls them for its menu commands, the idle
+// pass and start-up; the entry point fills them in (App::dialogs()) before App::run. One
+// left empty does nothing.
 struct DialogHooks {
   std::function<void(App&)> openOptions;                        // "&Options"
   std::function<void(App&, DownloadItem&)> showItemProperties;  // "PROPERTIES_QUIB"

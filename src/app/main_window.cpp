@@ -165,6 +165,11 @@ LRESULT App::handleMessage(HWND window, UINT message, WPARAM w, LPARAM l) {
       if (!address.empty()) queue_->addAddresses(address);
       return 0;
     }
+    case WM_ENDSESSION:
+      // Windows ends the session without a quit message: the queue is saved now, or what
+      // was added since the start would be lost.
+      if (w) shutDown();
+      return 0;
     case WM_CHANGECBCHAIN:
       clipboard_.onChangeChain(w, l);
       return 0;

@@ -402,6 +402,15 @@ TEST_F(DownloadWindow, TrayClickRestoresAndTrayExitEnds) {
   EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
+TEST_F(DownloadWindow, TheEndOfTheSessionSavesTheQueue) {
+  open(ProcessRole::kDownload);
+  addAddresses("http://h/kept.zip");
+  const std::string database = std::string(kAppData) + "\\Haulix\\haulix.db";
+  EXPECT_LT(app_->fileOps().pathStatus(database), path_status::kFolder);
+  SendMessageA(app_->windows().main, WM_ENDSESSION, TRUE, 0);
+  EXPECT_GT(app_->fileOps().pathStatus(database), 0);
+}
+
 TEST_F(DownloadWindow, SystemMenuExitPostsTheQuitMessage) {
   open(ProcessRole::kDownload);
   SendMessageA(app_->windows().main, WM_SYSCOMMAND, kExitSystemCommand, 0);

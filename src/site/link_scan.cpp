@@ -32,7 +32,7 @@ bool LinkScan::resolve(const TextSpan& value, Resolved& resolved) {
     resolved.byExtension = known.byExtension;
     return known.page != nullptr;
   }
-  resolved.parts = parser_.resolveLink(SpanReader::spanText(value), page_.address);
+  resolved.parts = parser_.resolveLink(SpanReader::valueText(value), page_.address);
   if (!isUsable(resolved.parts)) {
     memo_.remember(value, {nullptr, LinkKind::None});
     return false;

@@ -8,10 +8,15 @@ bool isAsciiLetterOrDigit(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// Within a value, bytes from 0x80 up are letters of the code page the program runs in
+// (UTF-8), as in href=caf\xC3\xA9.htm; only the control bytes and the space separate.
+bool isValueBlank(unsigned char c) {
+  return c < 0x21;
+}
+
 // Where an unquoted value stops.
 bool endsValue(unsigned char c) {
-  return ByteFolding::isBlank(c) || c == '"' || c == '<' || c == '>' || c == ';' || c == '{' ||
-         c == '}';
+  return isValueBlank(c) || c == '"' || c == '<' || c == '>' || c == ';' || c == '{' || c == '}';
 }
 
 }  // namespace
@@ -61,7 +66,7 @@ bool SpanReader::attributeValue(TextSpan& tag, const SpanPattern& name, TextSpan
   int64_t at = tag.start;
   const void* equals = std::memchr(bytes + at, '=', static_cast<size_t>(tag.end - at));
   at = equals ? static_cast<const unsigned char*>(equals) - bytes + 1 : tag.end;
-  while (at < tag.end && (ByteFolding::isBlank(bytes[at]) || bytes[at] == '=')) ++at;
+  while (at < tag.end && (isValueBlank(bytes[at]) || bytes[at] == '=')) ++at;
   tag.start = at;
   if (at == tag.end) {
     value = tag.emptyAt(tag.end);
@@ -88,5 +93,14 @@ std::string SpanReader::spanText(const TextSpan& span) {
                    static_cast<size_t>(span.end - span.start));
   for (char& c : text)
     if (ByteFolding::isBlank(static_cast<unsigned char>(c))) c = ' ';
+  return text;
+}
+
+std::string SpanReader::valueText(const TextSpan& span) {
+  if (span.empty()) return {};
+  std::string text(reinterpret_cast<const char*>(span.bytes + span.start),
+                   static_cast<size_t>(span.end - span.start));
+  for (char& c : text)
+    if (isValueBlank(static_cast<unsigned char>(c))) c = ' ';
   return text;
 }

@@ -42,14 +42,17 @@ class SpanReader {
                    TextSpan& inner) const;
   // The value of the first whole-word `name` in the tag that has one before the tag ends:
   // quoted (to the next double quote or the tag's end; true even when empty) or unquoted
-  // (up to a blank or one of " < > ; { }; true when not empty). The tag's start moves
-  // past what was read.
+  // (up to a control byte, a space or one of " < > ; { }; true when not empty). The tag's
+  // start moves past what was read.
   bool attributeValue(TextSpan& tag, const SpanPattern& name, TextSpan& value) const;
   // spanBetween of `open` and `close`, then attributeValue of `name` in what lies between.
   bool tagAttribute(TextSpan& span, const SpanPattern& open, const SpanPattern& name,
                     const SpanPattern& close, TextSpan& value) const;
   // The span's bytes with every blank made a space.
   static std::string spanText(const TextSpan& span);
+  // An attribute value's bytes with every control byte made a space; bytes from 0x80 up
+  // stay, so an address written in UTF-8 keeps its letters.
+  static std::string valueText(const TextSpan& span);
 
   // With patterns given as texts, for callers that search rarely.
   bool findInSpan(TextSpan& span, std::string_view pattern, TextSpan& found) const {

@@ -130,6 +130,15 @@ TEST_F(LinkExtractionTest, TheTitleBecomesOneTrimmedLineOfPlainBytes) {
   EXPECT_EQ(page.title, "Caf   and   more");
 }
 
+TEST_F(LinkExtractionTest, AnAddressWrittenInUtf8KeepsItsLetters) {
+  SitePage& page = scan(
+      "<a href=\"caf\xC3\xA9.htm\">a</a> <a href=caf%C3%A9.htm>b</a> "
+      "<img src=\xC3\xBC" "ber.gif> <a href=\"x\ty.htm\">c</a>");
+  EXPECT_EQ(found(page), (std::vector<Found>{{"http://h/dir/\xC3\xBC" "ber.gif", LinkKind::ImageInline},
+                                             {"http://h/dir/caf\xC3\xA9.htm", LinkKind::Page},
+                                             {"http://h/dir/x y.htm", LinkKind::Page}}));
+}
+
 TEST_F(LinkExtractionTest, APageWithoutTitleKeepsItsTitle) {
   SitePage& page = world.page(kBase);
   page.title = "Old";

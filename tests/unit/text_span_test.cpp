@@ -145,11 +145,26 @@ TEST_F(TextSpanTest, AttributeValuesAreQuotedOrUnquoted) {
   EXPECT_EQ(valueIn(" href=a.htm x", "href"), "a.htm");
   EXPECT_EQ(valueIn(" HREF = = a.htm", "href"), "a.htm");
   EXPECT_EQ(valueIn(" href='x.htm'", "href"), "'x.htm'");
-  for (char stop : {'"', '<', '>', ';', '{', '}', '\t', '\x85'})
+  for (char stop : {'"', '<', '>', ';', '{', '}', '\t', '\n', '\x01', ' '})
     EXPECT_EQ(valueIn(std::string(" href=ab") + stop + "cd", "href"), "ab") << stop;
   // A quote with no partner takes the rest of the tag; an empty quoted value counts.
   EXPECT_EQ(valueIn(" href=\"a.htm", "href"), "a.htm");
   EXPECT_EQ(valueIn(" href=\"\" src=x", "href"), "");
+}
+
+// The program runs in the UTF-8 code page: bytes from 0x80 up are letters of an address,
+// not separators, wherever the value starts or stands. Tag names and attribute names still
+// match any blank where the pattern has a space.
+TEST_F(TextSpanTest, ValuesKeepTheirBytesFromHexEightyUp) {
+  EXPECT_EQ(valueIn(" href=caf\xC3\xA9.htm x", "href"), "caf\xC3\xA9.htm");
+  EXPECT_EQ(valueIn(" href=\xC3\xA9t\xC3\xA9.htm>", "href"), "\xC3\xA9t\xC3\xA9.htm");
+  EXPECT_EQ(valueIn(" href=\"na\xC3\xAFve page.htm\"", "href"), "na\xC3\xAFve page.htm");
+  EXPECT_EQ(valueIn(" href=\x85\xFF", "href"), "\x85\xFF");
+  TextSpan s = span("a\tb\x01" "c\xC3\xA9\x80\xFF");
+  EXPECT_EQ(SpanReader::valueText(s), "a b c\xC3\xA9\x80\xFF");
+  EXPECT_EQ(SpanReader::spanText(s), "a b c    ");
+  TextSpan tag = span("<a\xA0href=x>"), found;
+  EXPECT_TRUE(reader.findInSpan(tag, "<a ", found));
 }
 
 TEST_F(TextSpanTest, OnlyWholeWordsAreAttributeNames) {

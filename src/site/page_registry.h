@@ -34,6 +34,8 @@ class PageRegistry {
   void clear();
 
   SitePage* first() const { return first_; }
+  // The comparison the registry's order follows.
+  const ByteText& text() const { return text_; }
   SitePage* cursor() const { return cursor_; }
   size_t size() const { return size_; }
 

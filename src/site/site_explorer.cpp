@@ -16,8 +16,7 @@ SiteExplorer::SiteExplorer(const ByteText& text, const AddressParser& parser, Fi
       extractor_(text, parser, registry_, fileOps) {}
 
 SiteExplorer::~SiteExplorer() {
-  for (SitePage* page = registry_.first(); page; page = page->nextPage) {
-    if (!page->job) continue;
+  for (SitePage* page : pagesWithJobs_) {
     engine_.destroyJob(page->job, false);
     page->job = nullptr;
   }
@@ -104,12 +103,26 @@ void SiteExplorer::discardPages() {
 }
 
 void SiteExplorer::cancelPageFetches() {
-  for (SitePage* page = registry_.first(); page; page = page->nextPage) {
-    if (!page->job) continue;
+  std::vector<SitePage*> fetching;
+  fetching.swap(pagesWithJobs_);
+  for (SitePage* page : fetching) {
     engine_.destroyJob(page->job, false);
     page->job = nullptr;
     tree_.refreshTreeItem(*page);
   }
+}
+
+void SiteExplorer::attachJob(SitePage& page, TransferJob* job) {
+  if (!job || page.job) return;
+  page.job = job;
+  pagesWithJobs_.push_back(&page);
+}
+
+void SiteExplorer::destroyJob(SitePage& page) {
+  if (!page.job) return;
+  engine_.destroyJob(page.job, false);
+  page.job = nullptr;
+  std::erase(pagesWithJobs_, &page);
 }
 
 void SiteExplorer::onTreeSelectionChanged(TreeItem item) {
@@ -126,8 +139,23 @@ void SiteExplorer::onTreeItemExpanded(TreeItem item) {
   // be opened in turn.
   for (SitePage* child = page->firstChild; child; child = child->nextSibling)
     tree_.addChildPages(*child);
-  list_.refillList(false);
+  if (expanding_)
+    refillWanted_ = true;
+  else
+    list_.refillList(false);
   fetchStopped_ = false;
+}
+
+// Each refill walks the whole crawl order; one refill after them all marks the links of
+// the pages that came into view, in crawl order, at the cost of one walk instead of one
+// per item.
+void SiteExplorer::expandPages(const std::vector<SitePage*>& pages) {
+  expanding_ = true;
+  refillWanted_ = false;
+  for (SitePage* page : pages)
+    if (page->treeItem != kNoTreeItem) views_.tree.expand(page->treeItem);
+  expanding_ = false;
+  if (refillWanted_) list_.refillList(false);
 }
 
 void SiteExplorer::onTreeItemCollapsed(TreeItem item) {

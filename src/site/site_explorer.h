@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "download/file_ops.h"
 #include "download/transfer_engine.h"
@@ -64,6 +65,9 @@ class SiteExplorer {
   void onTreeSelectionChanged(TreeItem item);
   void onTreeItemExpanded(TreeItem item);
   void onTreeItemCollapsed(TreeItem item);
+  // Opens the pages' items one after another, as the user would, but refills the list
+  // once after them all instead of once per item.
+  void expandPages(const std::vector<SitePage*>& pages);
 
   // The idle pass's adding of rows; true when the window should sort by its default order.
   bool addWaitingRows() { return list_.addWaitingRows(); }
@@ -77,6 +81,14 @@ class SiteExplorer {
   void discardPages();
   // Destroys every page's job; the pages stay Unread, to be fetched again.
   void cancelPageFetches();
+  // The page's fetch goes on through this job (made by the engine); the page must have
+  // none yet.
+  void attachJob(SitePage& page, TransferJob* job);
+  // Destroys the page's job, whose workers stop and whose pieces go, and clears `job`.
+  void destroyJob(SitePage& page);
+  // The pages that have a job, the oldest fetch first: the crawl's work of every pass
+  // goes over these, not over every address the site links to.
+  const std::vector<SitePage*>& pagesWithJobs() const { return pagesWithJobs_; }
 
   PageRegistry& registry() { return registry_; }
   SiteTree& tree() { return tree_; }
@@ -104,7 +116,11 @@ class SiteExplorer {
   SiteTree tree_;
   SiteList list_;
   LinkExtractor extractor_;
+  std::vector<SitePage*> pagesWithJobs_;
   SitePage* selectedPage_ = nullptr;
   bool fetchStopped_ = false;
   bool expandAll_ = false;
+  // While expandPages runs: the list's refill waits until every item is open.
+  bool expanding_ = false;
+  bool refillWanted_ = false;
 };

@@ -204,7 +204,7 @@ TEST_F(SiteExplorerTest, OpenCommandsHandTheAddressToTheShell) {
 TEST_F(SiteExplorerTest, StoppingTheFetchesShowsTheUnreadImageAgain) {
   explorer.openTypedAddress("http://h/");
   SitePage* page = root();
-  page->job = world.engine.createJob(page->address, "", "");
+  explorer.attachJob(*page, world.engine.createJob(page->address, "", ""));
   page->job->wanted = 1;
   explorer.tree().refreshTreeItem(*page);
   EXPECT_EQ(world.tree.imageOf(page->treeItem), imageIndex(OwnImage::kTreeArrow));
@@ -223,7 +223,8 @@ TEST_F(SiteExplorerTest, ClosingTheWindowEndsThePageFetches) {
     SiteExplorer other(world.text, world.parser, world.fileOps, world.engine,
                        SiteViews{tree, rows, world.frame, world.messages, world.shell}, outgoing);
     other.openTypedAddress("http://h/");
-    other.rootPage()->job = world.engine.createJob(other.rootPage()->address, "", "");
+    other.attachJob(*other.rootPage(),
+                    world.engine.createJob(other.rootPage()->address, "", ""));
     EXPECT_EQ(world.engine.jobs().size(), 1u);
   }
   EXPECT_TRUE(world.engine.jobs().empty());

@@ -136,7 +136,7 @@ TEST_F(SiteTreeTest, AnItemIsUpdatedOnlyWhereItChanged) {
 
 TEST_F(SiteTreeTest, APageWithARunningFetchShowsTheArrow) {
   SitePage& root = open("http://h/a.htm");
-  root.job = world.engine.createJob(root.address, "", "");
+  world.explorer.attachJob(root, world.engine.createJob(root.address, "", ""));
   EXPECT_EQ(pageImage(root), imageIndex(OwnImage::kTreeHole));  // nothing wanted yet
   root.job->wanted = 1;
   EXPECT_EQ(pageImage(root), imageIndex(OwnImage::kTreeArrow));

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/download_role.h"
+#include "app/site_role.h"
 #include "app/startup.h"
 #include "platform/product.h"
 
@@ -101,8 +102,8 @@ bool App::openWindows(ProcessRole role, int showCommand) {
   if (role_ == ProcessRole::kDownload) {
     downloadRows_.attach(windows_.list);
     content_ = std::make_unique<DownloadRole>(*this);
-  } else if (siteFactory_) {
-    content_ = siteFactory_(*this);
+  } else {
+    content_ = siteFactory_ ? siteFactory_(*this) : std::make_unique<SiteRole>(*this);
   }
   if (content_) {
     if (SiteSteps* site = content_->siteSteps()) scheduler_->setSiteSteps(site);

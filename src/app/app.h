@@ -155,8 +155,7 @@ class App {
 
   // Replaces the content of the role (the Site Window's content plugs in here).
   void setContent(std::unique_ptr<RoleContent> content) { content_ = std::move(content); }
-  // How a Site Window's content is made; until one is given, a Site Window shows its frame
-  // only.
+  // How a Site Window's content is made; without one it is the SiteRole.
   using SiteContentFactory = std::function<std::unique_ptr<RoleContent>(App&)>;
   void setSiteContentFactory(SiteContentFactory factory) { siteFactory_ = std::move(factory); }
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,49 @@ std::string databasePath() {
   char folder[MAX_PATH] = {};
   SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
   return std::string(folder) + "\\Haulix\\haulix.db";
+}
+
+// The bytes of a file of the test site: a pattern that differs per name and place.
+std::string siteFileBytes(const std::string& name, size_t size) {
+  std::string bytes(size, '\0');
+  uint32_t state = 2166136261u;
+  for (char c : name) state = (state ^ static_cast<unsigned char>(c)) * 16777619u;
+  for (size_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes[i] = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+// The centre of a Site Window button (4 Back ... 9 Get) as its window lays them out: all as
+// wide as the widest label in the menu font plus 10 (56 at least), in one row at y = 27.
+POINT siteButtonCentre(int control) {
+  NONCLIENTMETRICSA metrics = {};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  int widest = 0;
+  for (const char* label : {"Back", "Forward", "Stop", "Refresh", "Expand", "Get"}) {
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, label, static_cast<int>(strlen(label)), &size);
+    widest = std::max<int>(widest, size.cx);
+  }
+  SIZE open = {};
+  GetTextExtentPoint32A(dc, "Open   ", 7, &open);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  const int bw = std::max(56, widest + 10), bh = open.cy + 31;
+  const int index = control - 4;
+  const int x = 4 + index * bw + (index >= 4 ? 9 : 0) + (index >= 5 ? 9 : 0);
+  return {x + bw / 2, 27 + bh / 2};
+}
+
+void clickAt(HWND window, POINT at) {
+  PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+  PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
 }
 
 class EndToEnd : public testing::Test {
@@ -188,6 +233,71 @@ TEST_F(EndToEnd, ABrokenTransferResumesFromItsPiecesAfterARestart) {
   }
   EXPECT_TRUE(resumed) << "the restart asked for the rest with a Range header";
   exitProgram(window, again);
+}
+
+TEST_F(EndToEnd, ASiteWindowCrawlsALocalSiteWithExpandAndGetHandsItsFilesToTheDownloadWindow) {
+  TempFolder site;
+  const std::vector<std::pair<std::string, size_t>> files = {
+      {"one.bin", 300000}, {"two.bin", 123457}, {"three.bin", 50000}, {"four.bin", 7}};
+  for (const auto& [name, size] : files) ASSERT_TRUE(site.write(name, siteFileBytes(name, size)));
+  ASSERT_TRUE(site.write("pic.gif", siteFileBytes("pic.gif", 1000)));
+  ASSERT_TRUE(site.write("index.htm",
+                         "<html><head><title>Home</title></head><body>"
+                         "<a href=a.htm>A</a> <a href=b.htm>B</a> <a href=one.bin>one</a>"
+                         "<img src=pic.gif></body></html>"));
+  ASSERT_TRUE(site.write("a.htm", "<title>Page A</title><a href=c.htm>C</a><a href=two.bin>2</a>"));
+  ASSERT_TRUE(site.write("b.htm", "<title>Page B</title><a href=three.bin>3</a>"));
+  ASSERT_TRUE(
+      site.write("c.htm", "<title>Page C</title><a href=four.bin>4</a><a href=one.bin>1</a>"));
+  LocalServer server(LocalServer::Kind::Http, {"--root", site.unixPath()});
+  ASSERT_TRUE(server.running()) << server.error();
+
+  HaulixProcess program;
+  ASSERT_TRUE(program.start("/site"));
+  HWND window = nullptr;
+  ASSERT_TRUE(
+      waitUntil([&] { return (window = FindWindowA("HaulixSite", nullptr)) != nullptr; }, 20000));
+  EXPECT_EQ(FindWindowA("HaulixDownload", nullptr), nullptr) << "a Site Window alone";
+  HWND edit = FindWindowExA(window, nullptr, "EDIT", nullptr);
+  ASSERT_NE(edit, nullptr);
+  RemoteList rows(listOf(window));
+  ASSERT_TRUE(rows.ok());
+
+  // Expand on, then the address typed and Enter: the whole site, three levels deep.
+  Sleep(500);  // the window is laid out and shown
+  clickAt(window, siteButtonCentre(8));
+  const std::string root = server.address("/index.htm");
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(root.c_str()));
+  PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+  // The root's list holds every address of the site once: 4 pages, 4 files and the image.
+  ASSERT_TRUE(waitUntil([&] { return rows.rows() == 9; }, 30000)) << rows.rows() << " rows";
+  int paged = 0;
+  for (const LocalServer::Request& request : server.requests())
+    if (request.method == "GET" && request.path.find(".htm") != std::string::npos) ++paged;
+  EXPECT_EQ(paged, 4) << "each page read once";
+
+  // The four files chosen, then Get: the Site Window starts the Download Window, which
+  // fetches them into the save folder.
+  for (int row = 0; row < rows.rows(); ++row)
+    if (rows.cell(row, 4).find(".bin") != std::string::npos) EXPECT_TRUE(rows.select(row));
+  Sleep(700);  // an idle pass or two: Get becomes a button
+  EXPECT_TRUE(saveWindowPicture(window, kShots + "\\site-window.bmp"));
+  clickAt(window, siteButtonCentre(9));
+  HWND download = waitForDownloadWindow(30000);
+  ASSERT_NE(download, nullptr);
+  RemoteList queued(listOf(download));
+  ASSERT_TRUE(waitUntil([&] { return allRowsDone(queued, 4); }, 60000));
+  for (const auto& [name, size] : files) {
+    std::string bytes;
+    ASSERT_TRUE(readWholeFile(kSaveFolder + "\\" + name, bytes)) << name;
+    EXPECT_TRUE(bytes == siteFileBytes(name, size)) << name;
+  }
+
+  // Closing the Site Window ends its process; Exit ends the Download Window's.
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.waitForExit(20000), 0);
+  PostMessageA(download, WM_SYSCOMMAND, kExitCommand, 0);
+  EXPECT_TRUE(waitUntil([&] { return !IsWindow(download); }, 30000));
 }
 
 }  // namespace

@@ -92,6 +92,16 @@ RemoteList::~RemoteList() {
   if (process_) CloseHandle(process_);
 }
 
+bool RemoteList::select(int row) const {
+  if (!remote_) return false;
+  LVITEMA item = {};
+  item.stateMask = LVIS_SELECTED;
+  item.state = LVIS_SELECTED;
+  SIZE_T moved = 0;
+  if (!WriteProcessMemory(process_, remote_, &item, sizeof item, &moved)) return false;
+  return SendMessageA(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote_)) != FALSE;
+}
+
 int RemoteList::rows() const {
   return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
 }

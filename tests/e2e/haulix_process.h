@@ -41,6 +41,8 @@ class RemoteList {
   bool ok() const { return remote_ != nullptr; }
   int rows() const;
   std::string cell(int row, int column) const;
+  // Selects the row, adding it to the selection; false when the list refuses.
+  bool select(int row) const;
 
  private:
   HWND list_;

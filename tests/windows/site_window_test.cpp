@@ -436,4 +436,80 @@ TEST_F(SiteWindow, TheTreeMenuGraysElevateForTheRootAndElevateMakesAPageTheRoot)
   EXPECT_EQ(kindOf(kBack), ControlKind::kButton);
 }
 
+// The cursor over the middle of a Site List row.
+void cursorOverRow(HWND list, int row) {
+  RECT rect = {};
+  rect.left = LVIR_LABEL;
+  ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)));
+  POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  ClientToScreen(list, &point);
+  SetCursorPos(point.x, point.y);
+}
+
+// Holds the Control key down for this thread while it lives.
+class ControlHeld {
+ public:
+  ControlHeld() {
+    GetKeyboardState(saved_);
+    BYTE held[256];
+    memcpy(held, saved_, sizeof held);
+    held[VK_CONTROL] |= 0x80;
+    SetKeyboardState(held);
+  }
+  ~ControlHeld() { SetKeyboardState(saved_); }
+
+ private:
+  BYTE saved_[256] = {};
+};
+
+TEST_F(SiteWindow, TheListMenuOpensTheRowOrItsPageAndGetsTheSelection) {
+  typeAddress(at("/index.htm"));
+  ASSERT_TRUE(runUntilSettled());
+  ShowWindow(app_->windows().main, SW_SHOWNORMAL);
+  const int big = rowOf(at("/big.jpg"));
+  ASSERT_GE(big, 0);
+  cursorOverRow(list(), big);
+  app_->runCommand(menu_id::kListOpen);
+  app_->runCommand(menu_id::kListOpenPage);
+  ASSERT_EQ(ports_.shell.opened.size(), 2u);
+  EXPECT_EQ(ports_.shell.opened[0].first, at("/big.jpg"));
+  EXPECT_EQ(ports_.shell.opened[1].first, at("/index.htm"));
+
+  selectRow(rowOf(at("/notes.txt")));
+  app_->runCommand(menu_id::kListGet);
+  EXPECT_EQ(app_->outgoingAddresses(), at("/notes.txt") + "\r\n");
+}
+
+TEST_F(SiteWindow, EnterInTheListOpensTheMarkedRowAndCtrlAInTheTreeSelectsEveryRow) {
+  typeAddress(at("/index.htm"));
+  ASSERT_TRUE(runUntilSettled());
+  const int notes = rowOf(at("/notes.txt"));
+  SendMessageA(list(), LVM_SETSELECTIONMARK, 0, notes);
+  SendMessageA(list(), WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_EQ(ports_.shell.opened.size(), 1u);
+  EXPECT_EQ(ports_.shell.opened[0].first, at("/notes.txt"));
+
+  {
+    ControlHeld control;
+    SendMessageA(app_->windows().tree, WM_KEYDOWN, 'A', 0);
+  }
+  EXPECT_EQ(role().rows().selectedCount(), role().rows().rowCount());
+  EXPECT_EQ(GetFocus(), list());
+}
+
+TEST_F(SiteWindow, ClosingABranchTurnsExpandOff) {
+  clickControl(kExpand);
+  typeAddress(at("/index.htm"));
+  ASSERT_TRUE(runUntil([&] {
+    SitePage* d = page(at("/d.htm"));
+    return settled() && d && d->state == PageState::Read;
+  }));
+  EXPECT_EQ(kindOf(kExpand), ControlKind::kLatchedButton);
+  // The user closes the root with the keyboard (the control reports only that kind).
+  role().tree().select(role().explorer().rootPage()->treeItem);
+  SendMessageA(app_->windows().tree, WM_KEYDOWN, VK_LEFT, 0);
+  EXPECT_FALSE(role().tree().isExpanded(role().explorer().rootPage()->treeItem));
+  EXPECT_EQ(kindOf(kExpand), ControlKind::kButton);
+}
+
 }  // namespace

@@ -376,7 +376,13 @@ TEST_F(SiteWindow, ExpandReadsEveryBranchAndStopEndsTheCrawl) {
   EXPECT_TRUE(role().explorer().pagesWithJobs().empty());
   EXPECT_EQ(role().explorer().rootPage()->state, PageState::Unread);
 
-  // Enter on the same address lets the crawl go on.
+  // A connection found again lets the crawl go on.
+  role().resumePageFetches();
+  EXPECT_EQ(kindOf(kStop), ControlKind::kButton);
+  clickControl(kStop);
+  EXPECT_TRUE(role().explorer().fetchStopped());
+
+  // So does Enter on the same address.
   typeAddress(at("/a.htm"));
   ASSERT_TRUE(runUntilSettled());
   EXPECT_EQ(outline(), "Page A - a.htm\n  d.htm\n");

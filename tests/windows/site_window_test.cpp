@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -516,6 +517,62 @@ TEST_F(SiteWindow, ClosingABranchTurnsExpandOff) {
   SendMessageA(app_->windows().tree, WM_KEYDOWN, VK_LEFT, 0);
   EXPECT_FALSE(role().tree().isExpanded(role().explorer().rootPage()->treeItem));
   EXPECT_EQ(kindOf(kExpand), ControlKind::kButton);
+}
+
+TEST_F(SiteWindow, PropertiesAndCopyTextGoToTheDialogsWithThePageConcerned) {
+  std::vector<std::string> shown;
+  app_->dialogs().showPageProperties = [&](App&, SitePage& page) {
+    shown.push_back("page " + page.address.fullAddress);
+  };
+  app_->dialogs().showLinkProperties = [&](App&, SitePage& page) {
+    shown.push_back("link " + page.address.fullAddress);
+  };
+  app_->dialogs().showCopyText = [&](App&, const char* name) { shown.push_back(name); };
+  typeAddress(at("/index.htm"));
+  ASSERT_TRUE(runUntilSettled());
+
+  // With the cursor away from the tree's items, the tree's command takes the selected page.
+  SetCursorPos(0, 0);
+  app_->runCommand(menu_id::kTreeProperties);
+  cursorOverRow(list(), rowOf(at("/small.jpg")));
+  app_->runCommand(menu_id::kListProperties);
+  app_->runCommand(menu_id::kListCopyText);
+  {
+    ControlHeld control;
+    SendMessageA(list(), WM_KEYDOWN, 'C', 0);
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{"page " + at("/index.htm"), "link " + at("/small.jpg"),
+                                             "DIALOG_COPYGET", "DIALOG_COPYGET"}));
+}
+
+TEST_F(SiteWindow, AnAddressThatIsNoAddressIsRefusedWithAMessageAndChangesNothing) {
+  typeAddress(at("/index.htm"));
+  ASSERT_TRUE(runUntilSettled());
+  const std::string tree = outline();
+
+  // The message box is answered from another thread, as the user would.
+  std::string message;
+  std::thread answer([&] {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 10000) {
+      HWND box = FindWindowA("#32770", "Haulix");
+      if (box) {
+        char text[512] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        message = text;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return;
+      }
+      Sleep(20);
+    }
+  });
+  typeAddress("mailto:someone");
+  answer.join();
+  EXPECT_EQ(message,
+            "Haulix cannot open the Internet site you typed. Check the address and try again.");
+  EXPECT_EQ(outline(), tree);
+  EXPECT_EQ(role().explorer().rootPage()->address.fullAddress, at("/index.htm"));
+  EXPECT_EQ(kindOf(kBack), ControlKind::kDisabledButton);
 }
 
 }  // namespace

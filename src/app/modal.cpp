@@ -18,8 +18,11 @@ void Modal::prepare() {
   if (prepare_) prepare_();
 }
 
-bool Modal::showMessage(const std::string& caption, const std::string& text, UINT type) {
-  int answer = show(caption, text, type);
+bool Modal::showMessage(const std::string& caption, const std::string& text, UINT type,
+                        HWND owner) {
+  prepare();
+  int answer = MessageBoxA(owner ? owner : mainWindow_, text.c_str(), caption.c_str(), type);
+  --depth_;
   return answer == IDOK || answer == IDYES;
 }
 
@@ -30,10 +33,12 @@ int Modal::show(const std::string& title, const std::string& text, uint32_t styl
   return answer;
 }
 
-INT_PTR Modal::showDialog(DLGPROC procedure, const char* resourceName, LPARAM parameter) {
+INT_PTR Modal::showDialog(DLGPROC procedure, const char* resourceName, LPARAM parameter,
+                          HWND owner) {
   prepare();
-  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), resourceName, mainWindow_,
-                                   procedure ? procedure : closeOnOkOrCancel, parameter);
+  INT_PTR result =
+      DialogBoxParamA(GetModuleHandleA(nullptr), resourceName, owner ? owner : mainWindow_,
+                      procedure ? procedure : closeOnOkOrCancel, parameter);
   --depth_;
   return result;
 }

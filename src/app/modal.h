@@ -22,16 +22,29 @@ class Modal final : public ModalMessages {
   void setPreparation(std::function<void()> prepare) { prepare_ = std::move(prepare); }
   int depth() const { return depth_; }
 
-  // A message box owned by the main window; true for OK or Yes.
-  bool showMessage(const std::string& caption, const std::string& text, UINT type);
+  // A message box owned by the main window (or by `owner`, a modal window open over it);
+  // true for OK or Yes.
+  bool showMessage(const std::string& caption, const std::string& text, UINT type,
+                   HWND owner = nullptr);
   // ModalMessages: the same, answering the button pressed (IDOK, IDYES, ...).
   int show(const std::string& title, const std::string& text, uint32_t style) override;
   // A dialog from the program's resources, owned by the main window; without a procedure
-  // the dialog closes on OK or Cancel. Gives the dialog's result.
-  INT_PTR showDialog(DLGPROC procedure, const char* resourceName, LPARAM parameter);
+  // the dialog closes on OK or Cancel. Gives the dialog's result. A dialog opened from
+  // another modal window passes that window as `owner`, so that one stays disabled.
+  INT_PTR showDialog(DLGPROC procedure, const char* resourceName, LPARAM parameter,
+                     HWND owner = nullptr);
   // A popup menu at the left edge and bottom of a client rectangle (or at the cursor when
   // there is none); the chosen command, 0 for none. The loaded menu is destroyed.
   UINT trackMenu(const RECT* clientRect, HMENU loaded, HMENU popup, bool fromTray);
+  // Any other modal element (a property sheet): `show` runs after the preparation, with
+  // the depth raised, and its result is returned.
+  template <class Show>
+  auto showModal(Show show) {
+    prepare();
+    auto result = show();
+    --depth_;
+    return result;
+  }
 
  private:
   void prepare();

@@ -38,4 +38,7 @@ class RoleContent {
   virtual SiteSteps* siteSteps() { return nullptr; }
   // Shutdown: stops the page fetches (before the transfer jobs are destroyed).
   virtual void cancelPageFetches() {}
+  // The connect dialog closed with a connection: page fetches stopped for want of one may
+  // start again (the Site Window clears its fetch-stopped flag).
+  virtual void resumePageFetches() {}
 };

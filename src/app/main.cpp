@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "dialogs/install_dialogs.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_connection.h"
 #include "platform/win32/win32_files.h"
@@ -32,6 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int showComma
   int code = 0;
   {
     App app(instance, std::move(platform));
+    installDialogs(app.dialogs());
     code = app.run(arguments ? arguments : "", showCommand);
   }
   CoUninitialize();

@@ -74,6 +74,20 @@ add_test(NAME EndToEnd.HaulixUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(EndToEnd.HaulixUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE TIMEOUT 400)
 
+# Setup and removal end to end, in a fresh Wine prefix of their own
+# (scripts/setup-e2e-tests.sh): removal deletes the settings and closes every window.
+add_executable(haulix_setup_e2e_tests tests/e2e/setup_removal_test.cpp
+  tests/e2e/haulix_process.cpp tests/windows/local_server.cpp ${HAULIX_MANIFEST_RC})
+target_include_directories(haulix_setup_e2e_tests PRIVATE tests)
+target_link_libraries(haulix_setup_e2e_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32
+  user32 advapi32)
+target_compile_definitions(haulix_setup_e2e_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+add_dependencies(haulix_setup_e2e_tests haulix)
+add_test(NAME EndToEnd.SetupAndRemovalUnderWine
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/setup-e2e-tests.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(EndToEnd.SetupAndRemovalUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE
+  TIMEOUT 300)
+
 # The idle pass and paint benchmark (bench/idle-bench.sh runs it under Wine).
 add_executable(haulix_idle_bench bench/idle_pass_bench.cpp ${HAULIX_MANIFEST_RC}
   ${HAULIX_RESOURCE_SCRIPTS})

@@ -76,7 +76,13 @@ INT_PTR CALLBACK downloadPage(HWND page, UINT message, WPARAM w, LPARAM l) {
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(w) == CTL_BROWSE && HIWORD(w) == BN_CLICKED) {
+        // The chooser is owned by the main window, which the sheet has disabled already; the
+        // sheet itself is disabled meanwhile, so it cannot be closed under the chooser.
+        HWND sheet = GetParent(page);
+        EnableWindow(sheet, FALSE);
         std::string chosen = state->shell.chooseFolder("Choose where Haulix should save files.");
+        EnableWindow(sheet, TRUE);
+        SetActiveWindow(sheet);
         if (!chosen.empty()) setItemText(page, CTL_FOLDER, chosen);
         return TRUE;
       }

@@ -128,6 +128,36 @@ TEST_F(OptionsSheetTest, ACancelledFolderChooserLeavesTheBox) {
   });
 }
 
+// A folder chooser that notes whether the sheet over which it opens still takes input.
+class WatchingShell final : public Shell {
+ public:
+  void open(const std::string&, const std::string&) override {}
+  std::string chooseFolder(const std::string&) override {
+    HWND sheet = FindWindowA("#32770", "Options");
+    sheetEnabled = sheet && IsWindowEnabled(sheet);
+    return "F:\\Picked";
+  }
+  std::string specialFolderPath(int, int) override { return {}; }
+  bool sheetEnabled = true;
+};
+
+TEST_F(OptionsSheetTest, TheSheetTakesNoInputWhileTheFolderChooserIsOpen) {
+  store.loadSettings(text);
+  WatchingShell watching;
+  bool enabledAfter = false;
+  DialogDriver driver([&](DialogDriver& d) {
+    HWND sheet = d.waitFor("Options");
+    d.click(page(sheet), CTL_BROWSE);
+    EXPECT_EQ(d.text(page(sheet), CTL_FOLDER), "F:\\Picked");
+    enabledAfter = IsWindowEnabled(sheet);
+    cancel(sheet);
+  });
+  openOptions(modal, store, watching, text);
+  driver.finish();
+  EXPECT_FALSE(watching.sheetEnabled);
+  EXPECT_TRUE(enabledAfter);
+}
+
 TEST_F(OptionsSheetTest, CancelStoresNothing) {
   registry.writeText(kUser, kKey, "folder", "D:\\Before");
   registry.writeNumber(kUser, kKey, "dialup", 1);

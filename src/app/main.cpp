@@ -33,7 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int showComma
   int code = 0;
   {
     App app(instance, std::move(platform));
-    installDialogs(app.dialogs());
+    installDialogs(app.dialogs(), &shell);
     code = app.run(arguments ? arguments : "", showCommand);
   }
   CoUninitialize();

@@ -10,6 +10,7 @@
 #include "dialogs/setup_dialogs.h"
 #include "platform/win32/list_view_rows.h"
 #include "platform/win32/win32_script_runner.h"
+#include "platform/win32/win32_shell.h"
 
 namespace {
 
@@ -27,8 +28,9 @@ void runInstaller(App& app, bool removal) {
 
 }  // namespace
 
-void installDialogs(DialogHooks& hooks) {
-  hooks.openOptions = [](App& app) {
+void installDialogs(DialogHooks& hooks, Win32Shell* shell) {
+  hooks.openOptions = [shell](App& app) {
+    if (shell) shell->setOwner(app.windows().main);
     openOptions(app.modal(), app.settings(), app.platform().shell, app.text());
   };
   hooks.showItemProperties = [](App& app, DownloadItem& item) {

@@ -39,7 +39,7 @@ class SiteRole final : public RoleContent {
   void cancelPageFetches() override { crawl_.cancelPageFetches(); }
   // The connect dialog closed with a connection: fetches stopped for want of one (or by
   // Stop) start again at the next pass.
-  void resumePageFetches() { explorer_.setFetchStopped(false); }
+  void resumePageFetches() override { explorer_.setFetchStopped(false); }
 
   // "Go" and Enter: the Address box's text is opened.
   void openAddressBox();

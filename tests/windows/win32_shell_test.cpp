@@ -46,6 +46,18 @@ TEST(Win32Shell, GivesTheWindowsFolderAndCsidlFolders) {
   EXPECT_NE(appData, documents);
 }
 
+// Callers append "\name" to these folders; the shell's item lists name some of them with a
+// closing backslash under Wine, which gave "Documents\\My Downloaded Files".
+TEST(Win32Shell, NamesCsidlFoldersWithoutAClosingBackslashAsTheFolderPathsDo) {
+  Win32Shell shell;
+  for (int csidl : {CSIDL_PERSONAL, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_PROGRAMS,
+                    CSIDL_PROGRAM_FILES, CSIDL_APPDATA}) {
+    char expected[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, expected), S_OK);
+    EXPECT_EQ(shell.specialFolderPath(2, csidl), expected) << "CSIDL " << csidl;
+  }
+}
+
 TEST(Win32Shell, GivesNothingForAnUnknownCsidl) {
   Win32Shell shell;
   EXPECT_EQ(shell.specialFolderPath(2, 0x7E), "");  // no such CSIDL

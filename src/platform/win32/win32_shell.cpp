@@ -59,5 +59,10 @@ std::string Win32Shell::specialFolderPath(int which, int csidl) {
   }
   ITEMIDLIST* list = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &list))) return {};
-  return pathOf(IdList(list));
+  std::string folder = pathOf(IdList(list));
+  // Wine names some of these folders with a closing backslash, and callers append
+  // "\name"; a drive root keeps its own. CharPrevA: a trail byte may look like one.
+  const char* last = CharPrevA(folder.c_str(), folder.c_str() + folder.size());
+  if (folder.size() > 3 && *last == '\\') folder.erase(last - folder.c_str());
+  return folder;
 }

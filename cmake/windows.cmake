@@ -78,7 +78,7 @@ set_tests_properties(EndToEnd.HaulixUnderWine PROPERTIES LABELS e2e RUN_SERIAL T
 # (scripts/setup-e2e-tests.sh): removal deletes the settings and closes every window.
 add_executable(haulix_setup_e2e_tests tests/e2e/setup_removal_test.cpp
   tests/e2e/haulix_process.cpp tests/windows/local_server.cpp ${HAULIX_MANIFEST_RC})
-target_include_directories(haulix_setup_e2e_tests PRIVATE tests)
+target_include_directories(haulix_setup_e2e_tests PRIVATE tests src)
 target_link_libraries(haulix_setup_e2e_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32
   user32 advapi32)
 target_compile_definitions(haulix_setup_e2e_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
@@ -86,7 +86,7 @@ add_dependencies(haulix_setup_e2e_tests haulix)
 add_test(NAME EndToEnd.SetupAndRemovalUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/setup-e2e-tests.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(EndToEnd.SetupAndRemovalUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE
-  TIMEOUT 300)
+  TIMEOUT 500)
 
 # The idle pass and paint benchmark (bench/idle-bench.sh runs it under Wine).
 add_executable(haulix_idle_bench bench/idle_pass_bench.cpp ${HAULIX_MANIFEST_RC}

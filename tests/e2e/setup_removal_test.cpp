@@ -2,20 +2,30 @@
 // scripts/setup-e2e-tests.sh), its dialogs answered from this process as a user would:
 // the first start from a download folder installs the program file, the shortcuts and the
 // uninstall entry; the uninstall command closes the running program, removes everything and
-// leaves a script that deletes the program file once the process has ended.
+// leaves a script that deletes the program file once the process has ended. A new user's
+// first start is followed through Options and a paste to finished downloads.
 #include <windows.h>
 // After windows.h, which the other system headers need first.
+#include <commctrl.h>
+#include <prsht.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "dialogs/dialog_ids.h"
 #include "haulix_process.h"
+#include "windows/local_server.h"
 
 namespace {
 
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Haulix";
+constexpr UINT kExitCommand = 41001;  // the system menu's Exit
 
 HWND waitForDialog(const char* title, DWORD milliseconds, HWND other = nullptr) {
   HWND found = nullptr;
@@ -152,6 +162,223 @@ TEST(SetupAndRemoval, AFirstStartInstallsAndTheUninstallCommandTakesItAllAway) {
   EXPECT_FALSE(exists(desktopShortcut));
   EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\Haulix"));
   EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+DWORD registryNumber(HKEY root, const char* key, const char* name) {
+  DWORD value = 0xFFFFFFFF;
+  DWORD size = sizeof value;
+  RegGetValueA(root, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return value;
+}
+
+// Puts the text on the clipboard as a browser's Copy does; the owner window stays until
+// the object goes, so the program can read it.
+class ClipboardText {
+ public:
+  explicit ClipboardText(const std::string& text) {
+    owner_ =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (!owner_ || !OpenClipboard(owner_)) return;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    if (memory) {
+      memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
+      GlobalUnlock(memory);
+      placed_ = SetClipboardData(CF_TEXT, memory) != nullptr;
+      if (!placed_) GlobalFree(memory);
+    }
+    CloseClipboard();
+  }
+  ~ClipboardText() {
+    if (owner_) DestroyWindow(owner_);
+  }
+  ClipboardText(const ClipboardText&) = delete;
+  ClipboardText& operator=(const ClipboardText&) = delete;
+  bool placed() const { return placed_; }
+
+ private:
+  HWND owner_ = nullptr;
+  bool placed_ = false;
+};
+
+// The middle of the Download Window's "Addresses" link, as its window lays it out: right of
+// the Pause and Remove buttons (as wide as the wider label in the menu font plus 10, 56 at
+// least), 17 pixels on, at y = 27.
+POINT addressesLinkCentre() {
+  NONCLIENTMETRICSA metrics = {};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  auto width = [dc](const char* text) {
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
+    return static_cast<int>(size.cx);
+  };
+  const int bw = std::max(56, std::max(width("Pause"), width("Remove")) + 10);
+  const int addresses = width("Addresses");
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  return {2 * bw + 17 + addresses / 2, 27 + 7};
+}
+
+// The middle of the banner's "Open" link: right of the title "haulix 3 download" in Arial
+// of 28 pixels, 16 pixels on, in a row as high as the menu font's text plus 3 (23 at most).
+POINT openLinkCentre() {
+  HDC dc = GetDC(nullptr);
+  LOGFONTA title = {};
+  title.lfHeight = -28;
+  title.lfWeight = FW_NORMAL;
+  title.lfQuality = ANTIALIASED_QUALITY;
+  title.lfPitchAndFamily = VARIABLE_PITCH;
+  lstrcpynA(title.lfFaceName, "Arial", LF_FACESIZE);
+  HFONT titleFont = CreateFontIndirectA(&title);
+  HGDIOBJ old = SelectObject(dc, titleFont);
+  SIZE titleSize = {};
+  GetTextExtentPoint32A(dc, "haulix 3 download", 17, &titleSize);
+  NONCLIENTMETRICSA metrics = {};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HFONT menuFont = CreateFontIndirectA(&metrics.lfMenuFont);
+  SelectObject(dc, menuFont);
+  SIZE open = {};
+  GetTextExtentPoint32A(dc, "Open   ", 7, &open);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(titleFont);
+  DeleteObject(menuFont);
+  const int height = std::min<int>(open.cy + 3, 23);
+  return {titleSize.cx + 16 + 4 + open.cx / 4, height / 2};
+}
+
+HWND waitForMenu(DWORD milliseconds) {
+  HWND found = nullptr;
+  waitUntil(
+      [&] {
+        found = nullptr;
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
+             w = FindWindowExA(nullptr, w, "#32768", nullptr))
+          if (IsWindowVisible(w)) found = w;
+        return found != nullptr;
+      },
+      milliseconds);
+  return found;
+}
+
+// How many rows of the list show a running transfer (a percentage in the Size cell).
+int rowsTransferring(const RemoteList& rows) {
+  int running = 0;
+  for (int row = 0; row < rows.rows(); ++row)
+    if (rows.cell(row, 2).find('%') != std::string::npos) ++running;
+  return running;
+}
+
+TEST(NewUser, SetsUpOnItsFirstStartTakesThreeFilesAtOnceAndGetsEveryPastedFile) {
+  const char* const userKey = "Software\\Haulix";
+  ASSERT_FALSE(keyExists(HKEY_CURRENT_USER, userKey)) << "a new user: no settings yet";
+  LocalServer server(LocalServer::Kind::Http);
+  ASSERT_TRUE(server.running()) << server.error();
+
+  // The program as a user has just downloaded it.
+  const std::string downloads = folder(CSIDL_PROFILE) + "\\Downloads";
+  CreateDirectoryA(downloads.c_str(), nullptr);
+  const std::string downloaded = downloads + "\\haulix.exe";
+  ASSERT_TRUE(CopyFileA(haulixPath().c_str(), downloaded.c_str(), FALSE));
+  const std::string built = haulixPath();
+  _putenv(("HAULIX_EXE=" + downloaded).c_str());
+  HaulixProcess program;
+  const bool started = program.start();
+  _putenv(("HAULIX_EXE=" + built).c_str());
+  ASSERT_TRUE(started);
+
+  // Setup: the welcome answered with OK; no older release, so no further question.
+  HWND welcome = waitForDialog("Welcome to Haulix", 60000);
+  ASSERT_NE(welcome, nullptr);
+  PostMessageA(welcome, WM_COMMAND, IDOK, 0);
+  HWND window = waitForDownloadWindow(60000);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return registryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString") != "(none)";
+      },
+      30000))
+      << "setup finished";
+  EXPECT_EQ(fileSize(folder(CSIDL_APPDATA) + "\\Haulix\\haulix.exe"), fileSize(downloaded))
+      << "setup installed the downloaded program";
+  EXPECT_EQ(registryNumber(HKEY_CURRENT_USER, userKey, "get"), 0xFFFFFFFFu)
+      << "nothing says how many files at once before Options";
+
+  // Options from the Open menu (its key letter O): 3 files at once, then OK.
+  Sleep(500);  // the window laid out and shown
+  const POINT open = openLinkCentre();
+  PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(open.x, open.y));
+  PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(open.x, open.y));
+  HWND menu = waitForMenu(30000);
+  ASSERT_NE(menu, nullptr) << "the Open menu";
+  PostMessageA(menu, WM_CHAR, 'o', 0);
+  HWND sheet = waitForDialog("Options", 30000);
+  ASSERT_NE(sheet, nullptr);
+  HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  ASSERT_NE(page, nullptr);
+  // The save folder as the page shows it: a new user's default.
+  char shown[MAX_PATH] = {};
+  GetDlgItemTextA(page, CTL_FOLDER, shown, sizeof shown);
+  const std::string saveFolder = shown;
+  EXPECT_EQ(saveFolder, folder(CSIDL_PERSONAL) + "\\My Downloaded Files");
+  SendDlgItemMessageA(page, CTL_COUNT, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("3"));
+  char label[64] = {};
+  GetDlgItemTextA(page, CTL_COUNT_LABEL, label, sizeof label);
+  EXPECT_STREQ(label, "files at once");
+  PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(sheet); }, 30000)) << "OK closes the sheet";
+  EXPECT_EQ(registryNumber(HKEY_CURRENT_USER, userKey, "get"), 3u);
+
+  // Six addresses copied, then a click on "Addresses" pastes them; sent slowly enough that
+  // three run side by side for a while.
+  std::string addresses;
+  std::vector<uint64_t> sizes;
+  for (int i = 0; i < 6; ++i) {
+    sizes.push_back(700000 + 100000 * i);
+    addresses += server.address("/gen/" + std::to_string(sizes[i]) + "/new" + std::to_string(i) +
+                                ".bin?seed=" + std::to_string(i + 11) + "&rate=350000") +
+                 "\r\n";
+  }
+  ClipboardText copied(addresses);
+  ASSERT_TRUE(copied.placed());
+  RemoteList rows(FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr));
+  ASSERT_TRUE(rows.ok());
+  const POINT link = addressesLinkCentre();
+  PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(link.x, link.y));
+  PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(link.x, link.y));
+  ASSERT_TRUE(waitUntil([&] { return rows.rows() == 6; }, 20000)) << rows.rows() << " rows";
+
+  // Never more than three at once, and three while the queue is long enough.
+  int most = 0;
+  bool allDone = waitUntil(
+      [&] {
+        most = std::max(most, rowsTransferring(rows));
+        for (int row = 0; row < 6; ++row)
+          if (rows.cell(row, 0) != "Done") return false;
+        return true;
+      },
+      90000);
+  ASSERT_TRUE(allDone);
+  EXPECT_EQ(most, 3);
+  for (int i = 0; i < 6; ++i) {
+    const std::string path = saveFolder + "\\new" + std::to_string(i) + ".bin";
+    EXPECT_TRUE(fileHasGeneratedBytes(path, i + 11, sizes[i])) << path;
+  }
+  CreateDirectoryA("C:\\haulix-e2e", nullptr);
+  CreateDirectoryA("C:\\haulix-e2e\\shots", nullptr);
+  Sleep(300);  // the last Done painted
+  EXPECT_TRUE(saveWindowPicture(window, "C:\\haulix-e2e\\shots\\new-user-download-window.bmp"));
+
+  // Exit from the system menu; the setting stays for the next start.
+  PostMessageA(window, WM_SYSCOMMAND, kExitCommand, 0);
+  EXPECT_EQ(program.waitForExit(30000), 0);
+  EXPECT_EQ(registryNumber(HKEY_CURRENT_USER, userKey, "get"), 3u);
 }
 
 }  // namespace

@@ -258,13 +258,15 @@ TEST_F(EndToEnd, ASiteWindowCrawlsALocalSiteWithExpandAndGetHandsItsFilesToTheDo
   ASSERT_TRUE(
       waitUntil([&] { return (window = FindWindowA("HaulixSite", nullptr)) != nullptr; }, 20000));
   EXPECT_EQ(FindWindowA("HaulixDownload", nullptr), nullptr) << "a Site Window alone";
+  // The window exists before its children: it is ready once shown.
+  ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) != FALSE; }, 20000));
   HWND edit = FindWindowExA(window, nullptr, "EDIT", nullptr);
   ASSERT_NE(edit, nullptr);
   RemoteList rows(listOf(window));
   ASSERT_TRUE(rows.ok());
 
   // Expand on, then the address typed and Enter: the whole site, three levels deep.
-  Sleep(500);  // the window is laid out and shown
+  Sleep(300);  // its first idle pass has run
   clickAt(window, siteButtonCentre(8));
   const std::string root = server.address("/index.htm");
   SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(root.c_str()));

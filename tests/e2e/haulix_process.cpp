@@ -59,9 +59,14 @@ std::string haulixPath() {
 
 HWND waitForDownloadWindow(DWORD milliseconds) {
   HWND window = nullptr;
-  waitUntil([&] { return (window = FindWindowA("HaulixDownload", nullptr)) != nullptr; },
-            milliseconds);
-  return window;
+  // The window exists before its children; it is usable once its list is there.
+  waitUntil(
+      [&] {
+        window = FindWindowA("HaulixDownload", nullptr);
+        return window && FindWindowExA(window, nullptr, "SysListView32", nullptr);
+      },
+      milliseconds);
+  return window && FindWindowExA(window, nullptr, "SysListView32", nullptr) ? window : nullptr;
 }
 
 bool waitUntil(const std::function<bool()>& done, DWORD milliseconds) {

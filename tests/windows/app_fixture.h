@@ -21,9 +21,13 @@
 #include "fakes/fake_registry.h"
 #include "fakes/fake_shell.h"
 #include "platform/win32/win32_text_rules.h"
+#include "windows/clipboard_lock.h"
 
 class AppFixture : public testing::Test {
  protected:
+  // First, so that it is held before the windows exist and until they are gone.
+  ClipboardLock clipboardLock_;
+
   static constexpr const char* kDocuments = "C:\\Users\\me\\Documents";
   static constexpr const char* kAppData = "C:\\Users\\me\\Application Data";
 

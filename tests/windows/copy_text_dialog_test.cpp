@@ -8,6 +8,7 @@
 #include "dialog_driver.h"
 #include "dialogs/dialog_ids.h"
 #include "fakes/fake_row_list.h"
+#include "windows/clipboard_lock.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ void addRow(FakeRowList<Record>& rows, std::vector<std::string> texts, bool sele
 
 class CopyTextDialogTest : public ::testing::Test {
  protected:
+  ClipboardLock clipboardLock_;  // first: held before the clipboard is set
+
   CopyTextDialogTest() {
     addRow(items, {"Done", "a.zip", "1 KB", "ZIP File", "http://x/a.zip", "C:\\a.zip"}, true);
     addRow(items, {"", "b.txt", "", "Text", "http://x/b.txt", ""}, false);

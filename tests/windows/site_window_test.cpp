@@ -31,6 +31,7 @@
 #include "platform/win32/win32_ids.h"
 #include "platform/win32/win32_text_rules.h"
 #include "platform/win32/wininet_internet.h"
+#include "windows/clipboard_lock.h"
 #include "windows/local_server.h"
 
 namespace {
@@ -78,6 +79,8 @@ void prepareSetting(Ports& ports) {
 
 class SiteWindow : public testing::Test {
  protected:
+  ClipboardLock clipboardLock_;  // first: held until the window is gone
+
   void SetUp() override {
     ASSERT_TRUE(site_.write("index.htm",
                             "<html><head><title>Home</title></head><body>\n"

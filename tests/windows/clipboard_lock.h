@@ -7,8 +7,9 @@
 class ClipboardLock {
  public:
   ClipboardLock() : mutex_(CreateMutexA(nullptr, FALSE, "HaulixTestsClipboard")) {
-    // An owner that died leaves the lock abandoned, which still hands it over.
-    if (mutex_) WaitForSingleObject(mutex_, 5 * 60 * 1000);
+    // An owner that died leaves the lock abandoned, which still hands it over. One that hangs
+    // holds up the others a minute at most; they then go on, and may clash.
+    if (mutex_) WaitForSingleObject(mutex_, 60 * 1000);
   }
   ~ClipboardLock() {
     if (!mutex_) return;

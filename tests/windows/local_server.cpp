@@ -257,17 +257,27 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
-  WIN32_FIND_DATAA found = {};
-  HANDLE search = FindFirstFileA((path_ + "*").c_str(), &found);
+  removeTree(path_.substr(0, path_.size() - 1));
+}
+
+void removeTree(const std::string& folder) {
+  WIN32_FIND_DATAA data = {};
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA((path_ + found.cFileName).c_str());
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        removeTree(path);
+      } else {
+        DeleteFileA(path.c_str());
       }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileA(search, &data));
     FindClose(search);
   }
-  RemoveDirectoryA(path_.c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 std::string TempFolder::unixPath() const {

@@ -72,6 +72,9 @@ class TempFolder {
   std::string path_;
 };
 
+// Removes a folder and everything in it, read-only entries and subfolders included.
+void removeTree(const std::string& folder);
+
 // The bytes of /gen/SIZE?seed=SEED from `offset` on, as the HTTP server makes them.
 std::string generatedBytes(uint32_t seed, uint64_t offset, size_t count);
 

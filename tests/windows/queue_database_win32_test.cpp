@@ -22,28 +22,9 @@
 #include "store/queue_database.h"
 #include "store/settings.h"
 #include "url/address.h"
+#include "windows/local_server.h"
 
 namespace {
-
-void removeTree(const std::string& folder) {
-  WIN32_FIND_DATAA data = {};
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        removeTree(path);
-      } else {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
 
 // The bytes of a file, read with the plain API.
 std::string readFile(const std::string& path) {

@@ -19,6 +19,7 @@
 #include "platform/win32/win32_text_rules.h"
 #include "store/installation.h"
 #include "test_registry.h"
+#include "windows/local_server.h"
 
 namespace {
 
@@ -77,26 +78,6 @@ class SetupDialogsTest : public ::testing::Test {
     paths = installPaths(folders);
   }
   ~SetupDialogsTest() override { removeTree(root); }
-
-  static void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string path = folder + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          removeTree(path);
-        } else {
-          SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileA(path.c_str());
-        }
-      } while (FindNextFileA(find, &found));
-      FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-  }
 
   SetupContext context() { return {modal, fileOps, registry, shell, scripts, text, folders}; }
 

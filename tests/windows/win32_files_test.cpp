@@ -18,31 +18,11 @@
 #include "platform/win32/win32_ids.h"
 #include "platform/win32/win32_text_rules.h"
 #include "url/byte_text.h"
+#include "windows/local_server.h"
 
 namespace {
 
 namespace attr = file_attribute;
-
-// Removes a folder and everything in it, read-only entries included.
-void removeTree(const std::string& folder) {
-  WIN32_FIND_DATAA data = {};
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        removeTree(path);
-      } else {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
 
 class Win32FilesTest : public ::testing::Test {
  protected:

@@ -16,8 +16,8 @@
 #include <string>
 #include <string_view>
 
-#include "download/file_ops.h"
-#include "download/transfer_engine.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "platform/file_types.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_files.h"

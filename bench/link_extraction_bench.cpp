@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 #include "fakes/fake_file_types.h"
 #include "fakes/fake_files.h"
 #include "fakes/fake_ids.h"

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "download/download_queue.h"
-#include "download/file_ops.h"
-#include "download/transfer_engine.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_types.h"
 #include "fakes/fake_ids.h"
@@ -21,7 +21,7 @@
 #include "fakes/fake_registry.h"
 #include "fakes/fake_text_rules.h"
 #include "posix_files.h"
-#include "store/queue_database.h"
+#include "download/queue_database.h"
 #include "store/settings.h"
 #include "url/address.h"
 

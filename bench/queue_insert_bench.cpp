@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "download/download_queue.h"
-#include "download/file_ops.h"
-#include "download/transfer_engine.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_types.h"
 #include "fakes/fake_files.h"

@@ -1,7 +1,7 @@
 #include "app/download_order.h"
 
 #include "download/item_commands.h"
-#include "download/transfer_job.h"
+#include "transfer/transfer_job.h"
 
 namespace {
 

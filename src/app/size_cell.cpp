@@ -6,7 +6,7 @@
 #include "app/paint_context.h"
 #include "app/paint_math.h"
 #include "download/job_text.h"
-#include "download/transfer_job.h"
+#include "transfer/transfer_job.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "app/modal.h"
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 #include "platform/known_folders.h"
 #include "platform/registry.h"
 #include "platform/script_runner.h"

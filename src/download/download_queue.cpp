@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "download/transfer_engine.h"
+#include "transfer/transfer_engine.h"
 
 DownloadQueue::~DownloadQueue() {
   while (first_) removeItem(first_);

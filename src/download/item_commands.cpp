@@ -5,7 +5,7 @@
 #include "download/job_text.h"
 #include "download/progress_text.h"
 #include "download/saved_name.h"
-#include "download/transfer_engine.h"
+#include "transfer/transfer_engine.h"
 #include "platform/own_images.h"
 #include "store/site_credentials.h"
 

@@ -5,7 +5,7 @@
 #include "download/connection_check.h"
 #include "download/delete_choice.h"
 #include "download/download_queue.h"
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 #include "platform/clock.h"
 #include "platform/known_folders.h"
 #include "platform/row_list.h"

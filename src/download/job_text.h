@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "download/transfer_job.h"
+#include "transfer/transfer_job.h"
 #include "platform/clock.h"
 
 // The Status text of an item or page with a running job: "Getting", "Getting 3.42 KB/s",

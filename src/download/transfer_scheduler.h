@@ -1,7 +1,7 @@
 #pragma once
 #include "download/download_queue.h"
 #include "download/item_commands.h"
-#include "download/transfer_engine.h"
+#include "transfer/transfer_engine.h"
 #include "platform/row_list.h"
 #include "store/settings.h"
 

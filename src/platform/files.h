@@ -8,7 +8,7 @@
 // The OS half of the file operations. Paths are byte texts in the ANSI code page with "\"
 // as separator, as the system's ANSI file functions take them. The rules built on top of
 // these calls (the path rule, the path status, folder making, placing a file) are portable
-// code in src/download/file_ops.h.
+// code in src/transfer/file_ops.h.
 
 // A system error number (GetLastError); 0 is success.
 using OsError = uint32_t;

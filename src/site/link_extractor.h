@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 #include "site/link_scan.h"
 
 // Reads a fetched page for its title and every address it refers to (links, images, image

@@ -3,8 +3,8 @@
 #include <string_view>
 #include <vector>
 
-#include "download/file_ops.h"
-#include "download/transfer_engine.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "platform/modal_messages.h"
 #include "platform/page_tree.h"
 #include "platform/row_list.h"

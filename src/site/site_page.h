@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "download/transfer_job.h"
+#include "transfer/transfer_job.h"
 #include "platform/page_tree.h"
 #include "site/link_kind.h"
 #include "url/url_parts.h"

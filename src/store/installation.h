@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 #include "platform/known_folders.h"
 #include "platform/registry.h"
 #include "platform/script_runner.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "download/resume_text.h"
+#include "transfer/resume_text.h"
 #include "url/byte_text.h"
 
 namespace {

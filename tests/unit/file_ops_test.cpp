@@ -1,4 +1,4 @@
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "store/queue_database.h"
+#include "download/queue_database.h"
 #include "unit/download_world.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "store/queue_database.h"
+#include "download/queue_database.h"
 #include "unit/download_world.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The queue database on the download model over fakes: what a save writes, what a load
 // reads and from where, how stored fields become items, and saves that fail.
-#include "store/queue_database.h"
+#include "download/queue_database.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "download/stopwatch.h"
+#include "transfer/stopwatch.h"
 
 #include <gtest/gtest.h>
 

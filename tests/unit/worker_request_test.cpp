@@ -1,8 +1,8 @@
-#include "download/worker_request.h"
+#include "transfer/worker_request.h"
 
 #include <gtest/gtest.h>
 
-#include "download/read_size.h"
+#include "transfer/read_size.h"
 #include "platform/internet.h"
 
 namespace {

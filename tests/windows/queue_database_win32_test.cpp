@@ -10,8 +10,8 @@
 #include <string>
 
 #include "download/download_queue.h"
-#include "download/file_ops.h"
-#include "download/transfer_engine.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_types.h"
 #include "fakes/fake_internet.h"
@@ -19,7 +19,7 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_ids.h"
 #include "platform/win32/win32_text_rules.h"
-#include "store/queue_database.h"
+#include "download/queue_database.h"
 #include "store/settings.h"
 #include "url/address.h"
 #include "windows/local_server.h"

@@ -14,9 +14,9 @@
 
 #include "download/connection_check.h"
 #include "download/download_queue.h"
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 #include "download/item_commands.h"
-#include "download/transfer_engine.h"
+#include "transfer/transfer_engine.h"
 #include "download/transfer_scheduler.h"
 #include "fakes/fake_connection.h"
 #include "fakes/fake_modal_messages.h"

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "download/file_ops.h"
-#include "download/transfer_engine.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "fakes/fake_clock.h"
 #include "platform/file_types.h"
 #include "platform/win32/win32_clock.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 #include "platform/win32/win32_ids.h"
 #include "platform/win32/win32_text_rules.h"
 #include "url/byte_text.h"

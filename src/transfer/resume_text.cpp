@@ -1,4 +1,4 @@
-#include "download/resume_text.h"
+#include "transfer/resume_text.h"
 
 #include "url/byte_text.h"
 

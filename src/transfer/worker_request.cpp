@@ -1,6 +1,6 @@
-#include "download/worker_request.h"
+#include "transfer/worker_request.h"
 
-#include "download/resume_text.h"
+#include "transfer/resume_text.h"
 #include "platform/internet.h"
 #include "url/address.h"
 #include "url/byte_text.h"

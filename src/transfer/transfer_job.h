@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "download/stopwatch.h"
+#include "transfer/stopwatch.h"
 #include "platform/files.h"
 #include "platform/internet.h"
 #include "url/url_parts.h"

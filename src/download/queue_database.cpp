@@ -1,12 +1,12 @@
-#include "store/queue_database.h"
+#include "download/queue_database.h"
 
 #include <algorithm>
 #include <memory>
 #include <string_view>
 #include <unordered_set>
 
-#include "download/resume_text.h"
-#include "download/transfer_engine.h"
+#include "transfer/resume_text.h"
+#include "transfer/transfer_engine.h"
 #include "platform/product.h"
 #include "store/site_credentials.h"
 #include "url/byte_text.h"

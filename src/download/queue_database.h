@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "download/download_queue.h"
-#include "download/file_ops.h"
+#include "transfer/file_ops.h"
 #include "platform/known_folders.h"
 #include "store/queue_records.h"
 #include "store/settings.h"

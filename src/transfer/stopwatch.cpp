@@ -1,4 +1,4 @@
-#include "download/stopwatch.h"
+#include "transfer/stopwatch.h"
 
 void Stopwatch::mark(const Clock& clock) {
   if (started) lastSpan = elapsed(clock);

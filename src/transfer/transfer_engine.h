@@ -9,9 +9,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "download/file_ops.h"
-#include "download/segments.h"
-#include "download/transfer_job.h"
+#include "transfer/file_ops.h"
+#include "transfer/segments.h"
+#include "transfer/transfer_job.h"
 #include "platform/clock.h"
 #include "platform/ids.h"
 #include "platform/internet.h"

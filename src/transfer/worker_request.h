@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "download/transfer_job.h"
+#include "transfer/transfer_job.h"
 #include "url/url_parts.h"
 
 // What a worker sends and how it reads the reply: pure rules, kept apart from the thread.

@@ -1,4 +1,4 @@
-#include "download/transfer_engine.h"
+#include "transfer/transfer_engine.h"
 
 #include <algorithm>
 #include <string_view>
@@ -6,8 +6,8 @@
 #include <thread>
 #include <utility>
 
-#include "download/resume_text.h"
-#include "download/worker_request.h"
+#include "transfer/resume_text.h"
+#include "transfer/worker_request.h"
 #include "url/byte_text.h"
 
 namespace {

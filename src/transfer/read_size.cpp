@@ -1,4 +1,4 @@
-#include "download/read_size.h"
+#include "transfer/read_size.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "download/read_size.h"
-#include "download/transfer_engine.h"
-#include "download/worker_request.h"
+#include "transfer/read_size.h"
+#include "transfer/transfer_engine.h"
+#include "transfer/worker_request.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "download/segments.h"
-#include "download/transfer_engine.h"
+#include "transfer/segments.h"
+#include "transfer/transfer_engine.h"
 #include "url/byte_text.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "download/segments.h"
+#include "transfer/segments.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 #!/bin/sh
-# Fails when the portable model (src/url, src/download, src/site, src/store) includes a
-# Windows or POSIX header, names a Win32 type, or calls the OS other than through a port
-# in src/platform. Usage: check-portable.sh SOURCE_DIR
+# Fails when the portable model (src/url, src/transfer, src/store, src/download, src/site)
+# includes a Windows or POSIX header, names a Win32 type, calls the OS other than through a
+# port in src/platform, or includes a folder above its own. Usage: check-portable.sh SOURCE_DIR
 top=${1:-.}
 cd "$top" || exit 2
-dirs="src/url src/download src/site src/store"
+dirs="src/url src/transfer src/store src/download src/site"
 status=0
 
 report() {
@@ -24,6 +24,19 @@ hits=$(grep -rnP '(?<![\w:.>])(fopen|fread|fwrite|_wfopen|CreateFile[AW]?|Delete
 
 hits=$(grep -rnE 'std::(chrono::(steady|system|high_resolution)_clock|filesystem|ifstream|ofstream|fstream|random_device|this_thread::sleep)' $dirs 2>/dev/null)
 [ -n "$hits" ] && report "OS access through the standard library in the portable model:" "$hits"
+
+# The model's folders are layers, lowest first: each may include only its own folder, the
+# folders before it and the ports.
+above=""
+for d in site download store transfer url; do
+  if [ -n "$above" ]; then
+    hits=$(grep -rnE "#[[:space:]]*include[[:space:]]*\"($above)/" "src/$d" 2>/dev/null)
+    [ -n "$hits" ] && report "src/$d includes a folder above it (layers: url, transfer, store, download, site):" "$hits"
+    above="$above|$d"
+  else
+    above="$d"
+  fi
+done
 
 [ $status -eq 0 ] && echo "check-portable: the model reaches the OS only through ports"
 exit $status

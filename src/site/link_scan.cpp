@@ -1,6 +1,7 @@
 #include "site/link_scan.h"
 
 #include "site/anchor_images.h"
+#include "site/character_references.h"
 
 ScanPatterns::ScanPatterns(const SpanReader& reader)
     : titleOpen(reader.pattern("<title>")),
@@ -27,14 +28,15 @@ bool LinkScan::resolve(const TextSpan& value, Resolved& resolved) {
   if (value.empty()) return false;
   resolved.value = value;
   ValueMemo::Known known;
-  if (memo_.find(value, known)) {
+  if (inDocument(value) && memo_.find(value, known)) {
     resolved.page = known.page;
     resolved.byExtension = known.byExtension;
     return known.page != nullptr;
   }
-  resolved.parts = parser_.resolveLink(SpanReader::valueText(value), page_.address);
+  resolved.parts =
+      parser_.resolveLink(SpanReader::valueText(value, inDocument(value)), page_.address);
   if (!isUsable(resolved.parts)) {
-    memo_.remember(value, {nullptr, LinkKind::None});
+    if (inDocument(value)) memo_.remember(value, {nullptr, LinkKind::None});
     return false;
   }
   resolved.byExtension = classifyByExtension(resolved.parts);
@@ -44,7 +46,8 @@ bool LinkScan::resolve(const TextSpan& value, Resolved& resolved) {
 void LinkScan::addResolved(Resolved& resolved, LinkKind kind) {
   if (!resolved.page) {
     resolved.page = registry_.findOrAddPage(std::move(resolved.parts));
-    memo_.remember(resolved.value, {resolved.page, resolved.byExtension});
+    if (inDocument(resolved.value))
+      memo_.remember(resolved.value, {resolved.page, resolved.byExtension});
   }
   registry_.addLink(page_, *resolved.page, kind);
 }
@@ -68,7 +71,7 @@ void LinkScan::readTitle() {
   TextSpan document = document_;
   TextSpan inner;
   if (reader_.spanBetween(document, patterns_.titleOpen, patterns_.titleClose, inner))
-    page_.title = trimTokens(SpanReader::spanText(inner), {" "});
+    page_.title = trimTokens(SpanReader::titleText(inner), {" "});
 }
 
 void LinkScan::addImages() {
@@ -82,7 +85,9 @@ void LinkScan::addImages() {
   }
 }
 
-// <meta http-equiv="refresh" content="5; URL=next.htm">: the url inside the content.
+// <meta http-equiv="refresh" content="5; URL=next.htm">: the url inside the content. The
+// content's references are read before the url is looked for, as a browser reads the
+// attribute first: the ";" of "&amp;" in the url does not end it.
 void LinkScan::addRefreshTargets() {
   TextSpan document = document_;
   TextSpan tag, equiv, found, content, target;
@@ -91,6 +96,12 @@ void LinkScan::addRefreshTargets() {
     if (!reader_.attributeValue(forEquiv, patterns_.httpEquiv, equiv)) continue;
     if (!reader_.findInSpan(equiv, patterns_.refresh, found)) continue;
     if (!reader_.attributeValue(forContent, patterns_.content, content)) continue;
+    std::string decoded;
+    if (mayHoldReference(SpanReader::bytesOf(content))) {
+      decoded = decodeCharacterReferences(SpanReader::bytesOf(content), true);
+      const auto* bytes = reinterpret_cast<const unsigned char*>(decoded.data());
+      content = TextSpan::document(bytes, static_cast<int64_t>(decoded.size()));
+    }
     if (!reader_.attributeValue(content, patterns_.url, target)) continue;
     addLink(target, LinkKind::Page);
   }

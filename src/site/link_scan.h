@@ -59,6 +59,9 @@ class LinkScan {
   const TextSpan& document() const { return document_; }
 
  private:
+  // Values read from the page's bytes, not from a text decoded out of them: only those are
+  // known to the memo by their place.
+  bool inDocument(const TextSpan& value) const { return value.bytes == document_.bytes; }
   void readTitle();
   void addImages();
   void addRefreshTargets();

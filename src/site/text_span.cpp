@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "site/character_references.h"
+
 namespace {
 
 bool isAsciiLetterOrDigit(unsigned char c) {
@@ -96,10 +98,25 @@ std::string SpanReader::spanText(const TextSpan& span) {
   return text;
 }
 
-std::string SpanReader::valueText(const TextSpan& span) {
+std::string SpanReader::valueText(const TextSpan& span, bool readReferences) {
   if (span.empty()) return {};
-  std::string text(reinterpret_cast<const char*>(span.bytes + span.start),
-                   static_cast<size_t>(span.end - span.start));
+  std::string_view bytes(reinterpret_cast<const char*>(span.bytes + span.start),
+                         static_cast<size_t>(span.end - span.start));
+  // References are read after the value's end was found, so "&quot;" never ends one; what
+  // they stand for obeys the same rule as a byte written out (a control byte is a blank).
+  std::string text = readReferences && mayHoldReference(bytes)
+                         ? decodeCharacterReferences(bytes, true)
+                         : std::string(bytes);
+  for (char& c : text)
+    if (isValueBlank(static_cast<unsigned char>(c))) c = ' ';
+  return text;
+}
+
+std::string SpanReader::titleText(const TextSpan& span) {
+  std::string text = spanText(span);
+  if (!mayHoldReference(text)) return text;
+  // A character named by a reference is kept, in UTF-8; control bytes become blanks.
+  text = decodeCharacterReferences(text, false);
   for (char& c : text)
     if (isValueBlank(static_cast<unsigned char>(c))) c = ' ';
   return text;

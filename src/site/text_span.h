@@ -48,11 +48,20 @@ class SpanReader {
   // spanBetween of `open` and `close`, then attributeValue of `name` in what lies between.
   bool tagAttribute(TextSpan& span, const SpanPattern& open, const SpanPattern& name,
                     const SpanPattern& close, TextSpan& value) const;
+  // The span's bytes as they stand.
+  static std::string_view bytesOf(const TextSpan& span) {
+    if (span.empty()) return {};
+    return {reinterpret_cast<const char*>(span.bytes + span.start),
+            static_cast<size_t>(span.end - span.start)};
+  }
   // The span's bytes with every blank made a space.
   static std::string spanText(const TextSpan& span);
-  // An attribute value's bytes with every control byte made a space; bytes from 0x80 up
-  // stay, so an address written in UTF-8 keeps its letters.
-  static std::string valueText(const TextSpan& span);
+  // An attribute value's bytes with its character references read and every control byte
+  // made a space; bytes from 0x80 up stay, so an address written in UTF-8 keeps its
+  // letters. Without readReferences the references are taken to be read already.
+  static std::string valueText(const TextSpan& span, bool readReferences = true);
+  // spanText with the character references read (a title's text).
+  static std::string titleText(const TextSpan& span);
 
   // With patterns given as texts, for callers that search rarely.
   bool findInSpan(TextSpan& span, std::string_view pattern, TextSpan& found) const {

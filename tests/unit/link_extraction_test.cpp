@@ -133,10 +133,44 @@ TEST_F(LinkExtractionTest, TheTitleBecomesOneTrimmedLineOfPlainBytes) {
 TEST_F(LinkExtractionTest, AnAddressWrittenInUtf8KeepsItsLetters) {
   SitePage& page = scan(
       "<a href=\"caf\xC3\xA9.htm\">a</a> <a href=caf%C3%A9.htm>b</a> "
-      "<img src=\xC3\xBC" "ber.gif> <a href=\"x\ty.htm\">c</a>");
-  EXPECT_EQ(found(page), (std::vector<Found>{{"http://h/dir/\xC3\xBC" "ber.gif", LinkKind::ImageInline},
+      "<img src=\xC3\xBC"
+      "ber.gif> <a href=\"x\ty.htm\">c</a>");
+  EXPECT_EQ(found(page), (std::vector<Found>{{"http://h/dir/\xC3\xBC"
+                                              "ber.gif",
+                                              LinkKind::ImageInline},
                                              {"http://h/dir/caf\xC3\xA9.htm", LinkKind::Page},
                                              {"http://h/dir/x y.htm", LinkKind::Page}}));
+}
+
+// Character references are read once the value's end is found, so an "&quot;" never
+// ends a value, and a decoded control byte is a blank like a written one.
+TEST_F(LinkExtractionTest, CharacterReferencesInValuesAreReadAsBrowsersReadThem) {
+  struct Case {
+    const char* markup;
+    Found link;
+  };
+  const Case cases[] = {
+      {"<a href=\"run?code=1&amp;edition=2015\">r</a>",
+       {"http://h/dir/run?code=1&edition=2015", LinkKind::Page}},
+      {"<img src=\"pic.cgi?a=1&#x26;b=2\">",
+       {"http://h/dir/pic.cgi?a=1&b=2", LinkKind::ImageInline}},
+      {"<body background=\"bg.cgi?x=1&#38;y=2\">",
+       {"http://h/dir/bg.cgi?x=1&y=2", LinkKind::ImageBackground}},
+      {"<meta http-equiv=refresh content=\"0; URL=next.htm?a=1&amp;b=2\">",
+       {"http://h/dir/next.htm?a=1&b=2", LinkKind::Page}},
+      {"<a href=\"say&quot;hi&quot;.htm\">q</a>", {"http://h/dir/say\"hi\".htm", LinkKind::Page}},
+      {"<a href=\"list.htm?a=1&lt=2\">l</a>", {"http://h/dir/list.htm?a=1&lt=2", LinkKind::Page}},
+      {"<a href=\"x&#10;y.htm\">n</a>", {"http://h/dir/x y.htm", LinkKind::Page}},
+  };
+  for (const Case& c : cases) {
+    SitePage& page = scan(c.markup, "http://h/dir/p" + std::to_string(&c - cases) + ".htm");
+    EXPECT_EQ(found(page), std::vector<Found>{c.link}) << c.markup;
+  }
+}
+
+TEST_F(LinkExtractionTest, CharacterReferencesInTheTitleAreRead) {
+  SitePage& page = scan("<title> Tools &amp; Tips &#8211;&#10;caf&#233;&nbsp;</title>");
+  EXPECT_EQ(page.title, "Tools & Tips \xE2\x80\x93 caf\xC3\xA9");
 }
 
 TEST_F(LinkExtractionTest, APageWithoutTitleKeepsItsTitle) {

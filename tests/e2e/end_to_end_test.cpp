@@ -302,4 +302,52 @@ TEST_F(EndToEnd, ASiteWindowCrawlsALocalSiteWithExpandAndGetHandsItsFilesToTheDo
   EXPECT_TRUE(waitUntil([&] { return !IsWindow(download); }, 30000));
 }
 
+// "&amp;" in a link is "&" to the server, and a title's "&amp;" is shown as "&" in the tree
+// and the window title, as a browser reads them.
+TEST_F(EndToEnd, ASiteWindowReadsCharacterReferencesInLinksAndTitles) {
+  TempFolder site;
+  ASSERT_TRUE(site.write("index.htm",
+                         "<html><head><title>Tools &amp; Tips</title></head><body>"
+                         "<a href=\"run.htm?code=1&amp;edition=2015\">run</a></body></html>"));
+  ASSERT_TRUE(site.write("run.htm", "<title>Run &#38; see</title>"));
+  LocalServer server(LocalServer::Kind::Http, {"--root", site.unixPath()});
+  ASSERT_TRUE(server.running()) << server.error();
+
+  HaulixProcess program;
+  ASSERT_TRUE(program.start("/site"));
+  HWND window = nullptr;
+  ASSERT_TRUE(
+      waitUntil([&] { return (window = FindWindowA("HaulixSite", nullptr)) != nullptr; }, 20000));
+  ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) != FALSE; }, 20000));
+  HWND edit = FindWindowExA(window, nullptr, "EDIT", nullptr);
+  ASSERT_NE(edit, nullptr);
+  Sleep(300);  // its first idle pass has run
+  clickAt(window, siteButtonCentre(8));
+  const std::string root = server.address("/index.htm");
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(root.c_str()));
+  PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+
+  auto asked = [&] {
+    for (const LocalServer::Request& request : server.requests())
+      if (request.path.rfind("/run.htm", 0) == 0) return request.path;
+    return std::string();
+  };
+  ASSERT_TRUE(waitUntil([&] { return !asked().empty(); }, 30000));
+  EXPECT_EQ(asked(), "/run.htm?code=1&edition=2015");
+  auto title = [&] {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return std::string(text);
+  };
+  // The root's label, which the window title repeats.
+  ASSERT_TRUE(waitUntil(
+      [&] { return title() != "Haulix" && title().find("index") != std::string::npos; }, 30000));
+  EXPECT_EQ(title(), "Tools & Tips - index.htm - Haulix");
+  Sleep(700);  // the tree has painted the second page's label
+  EXPECT_TRUE(saveWindowPicture(window, kShots + "\\site-window-references.bmp"));
+
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.waitForExit(20000), 0);
+}
+
 }  // namespace

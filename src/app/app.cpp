@@ -163,6 +163,8 @@ void App::idlePass() {
   scheduler_->runScheduler();
   surface_.refresh();
   forwardOutgoingAddresses();
+  // The empty message lets the messages that wait go first, then brings the next pass.
+  if (content_ && content_->wantsAnotherPass()) PostMessageA(windows_.main, WM_NULL, 0, 0);
 }
 
 void App::forwardOutgoingAddresses() {

@@ -41,4 +41,6 @@ class RoleContent {
   // The connect dialog closed with a connection: page fetches stopped for want of one may
   // start again (the Site Window clears its fetch-stopped flag).
   virtual void resumePageFetches() {}
+  // Work was left for the next pass, which should come at once rather than at the timer.
+  virtual bool wantsAnotherPass() const { return false; }
 };

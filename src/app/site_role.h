@@ -40,6 +40,7 @@ class SiteRole final : public RoleContent {
   // The connect dialog closed with a connection: fetches stopped for want of one (or by
   // Stop) start again at the next pass.
   void resumePageFetches() override { explorer_.setFetchStopped(false); }
+  bool wantsAnotherPass() const override { return crawl_.wantsAnotherPass(); }
 
   // "Go" and Enter: the Address box's text is opened.
   void openAddressBox();

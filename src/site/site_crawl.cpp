@@ -1,50 +1,62 @@
 #include "site/site_crawl.h"
 
 #include <algorithm>
-#include <utility>
+#include <mutex>
 
 #include "store/site_credentials.h"
 
-SitePage* CrawlOrder::next(int depth, std::optional<int> top) const {
-  // The places are sorted by depth, then top: the first one below the given place at its
-  // depth, else the first one a level deeper, is a search away.
-  auto after = [&](int d, std::optional<int> y) {
-    return std::partition_point(places_.begin(), places_.end(), [&](const SiteTree::Place& p) {
-      return p.depth < d || (p.depth == d && y && p.top <= *y);
-    });
-  };
-  auto at = after(depth, top);
-  if (at != places_.end() && at->depth == depth) return at->page;
-  at = after(depth + 1, std::nullopt);
-  if (at != places_.end() && at->depth == depth + 1) return at->page;
-  return nullptr;
+template <class Past>
+size_t SiteCrawl::advance(Cursor& cursor, Past past) const {
+  const std::vector<SiteTree::Place>& order = tree().crawlOrder();
+  if (cursor.version != tree().orderVersion()) cursor = {tree().orderVersion(), 0};
+  while (cursor.at < order.size() && past(*order[cursor.at].page)) ++cursor.at;
+  return cursor.at;
 }
 
-SitePage* SiteCrawl::walkNext(const SitePage* page) const {
-  if (!page) return CrawlOrder(tree()).next(0, std::nullopt);
-  return CrawlOrder(tree()).next(pageDepth(*page), itemTop(*page));
+SitePage* SiteCrawl::nextPageToFetch() const {
+  const size_t at = advance(fetchFrom_, [](const SitePage& page) {
+    return page.state != PageState::Unread || isFetching(page);
+  });
+  const auto& order = tree().crawlOrder();
+  return at < order.size() ? order[at].page : nullptr;
 }
 
-size_t SiteCrawl::nextPlaceToFetch(const CrawlOrder& order, size_t from) const {
-  const auto& places = order.places();
-  while (from < places.size() &&
-         (places[from].page->state != PageState::Unread || isFetching(*places[from].page)))
-    ++from;
-  return from;
+bool SiteCrawl::anyVisibleUnread() const {
+  const size_t at =
+      advance(unreadFrom_, [](const SitePage& page) { return page.state != PageState::Unread; });
+  return at < tree().crawlOrder().size();
 }
 
-SitePage* SiteCrawl::nextPageToFetch(const CrawlOrder& order, size_t from) const {
-  const size_t at = nextPlaceToFetch(order, from);
-  return at < order.places().size() ? order.places()[at].page : nullptr;
-}
-
-bool SiteCrawl::anyVisibleUnread(const CrawlOrder& order) {
-  return std::any_of(order.places().begin(), order.places().end(),
-                     [](const SiteTree::Place& p) { return p.page->state == PageState::Unread; });
+void SiteCrawl::fillFromDocument(SitePage& page, SitePage& document) {
+  SitePage& holder = documentOf(document);
+  page.document = &holder;
+  page.title = document.title;
+  if (document.state == PageState::Read) {
+    explorer_.tree().addChildPages(page);
+    explorer_.list().pageRead(page);
+  }
+  page.state = document.state;
+  explorer_.tree().refreshTreeItem(page);
 }
 
 void SiteCrawl::startPageFetch(SitePage& page) {
   if (page.state != PageState::Unread) return;
+  if (SitePage* document = explorer_.documentFetch(page); document && document != &page) {
+    if (document->state != PageState::Unread) {
+      fillFromDocument(page, *document);
+      return;
+    }
+    // Its fetch waits for a worker again (its last one stalled, say): it is asked for.
+    TransferJob& job = *document->job;
+    if (job.result == kJobNoResult && !isRunning(job)) {
+      if (!connection_.connectionAvailable()) return;
+      askForWorker(job);
+      explorer_.tree().refreshTreeItem(*document);
+    }
+    explorer_.shareFetch(page, *document);
+    explorer_.tree().refreshTreeItem(page);
+    return;
+  }
   if (!connection_.connectionAvailable()) return;
   if (!page.job) {
     const Settings& settings = settings_.settings();
@@ -53,8 +65,17 @@ void SiteCrawl::startPageFetch(SitePage& page) {
     explorer_.attachJob(page, explorer_.engine().createJob(address, settings.saveFolder, ""));
     if (!page.job) return;
   }
-  if (page.job->result == kJobNoResult) ++page.job->wanted;
+  if (page.job->result == kJobNoResult) askForWorker(*page.job);
   explorer_.tree().refreshTreeItem(page);
+}
+
+// The job pass starts the worker now: left to the next pass, it would wait for the idle
+// timer, since nothing else wakes the loop before then.
+void SiteCrawl::askForWorker(TransferJob& job) {
+  ++job.wanted;
+  TransferEngine& engine = explorer_.engine();
+  std::lock_guard<std::mutex> hold(engine.lock());
+  engine.jobPass(job);
 }
 
 void SiteCrawl::finishPageFetch(SitePage& page) {
@@ -70,8 +91,14 @@ void SiteCrawl::finishPageFetch(SitePage& page) {
     explorer_.fileOps().removePath(job->finishedPath);
   }
   explorer_.tree().addChildPages(page);
-  explorer_.list().refillList(false);
+  explorer_.list().pageRead(page);
   page.state = PageState::Read;
+}
+
+void SiteCrawl::cancelPageFetches() {
+  explorer_.cancelPageFetches();
+  // The pages that were fetched are to be fetched again.
+  fetchFrom_ = {};
 }
 
 void SiteCrawl::stop() {
@@ -79,25 +106,29 @@ void SiteCrawl::stop() {
   explorer_.setFetchStopped(true);
 }
 
-void SiteCrawl::expandNextLevel(const CrawlOrder& order) {
+void SiteCrawl::expandNextLevel() {
   const PageTree<SitePage>& control = tree().control();
   auto closedWithChildren = [&](const SitePage& page) {
     return page.firstChild && !control.isExpanded(page.treeItem);
   };
-  const auto& places = order.places();
-  auto first = std::find_if(places.begin(), places.end(),
-                            [&](const SiteTree::Place& p) { return closedWithChildren(*p.page); });
-  if (first == places.end()) return;
+  // Children come with reading, and opened pages stay open until a closing changes the
+  // order: read pages the cursor passed need no second look. An Unread page may still
+  // get children, so the cursor stops there.
+  size_t first = advance(expandFrom_, [&](const SitePage& p) {
+    return p.state != PageState::Unread && !closedWithChildren(p);
+  });
+  const auto& places = tree().crawlOrder();
+  while (first < places.size() && !closedWithChildren(*places[first].page)) ++first;
+  if (first == places.size()) return;
   // Opening an item shows its children below it, a level deeper: the places of this depth
   // keep their order, so one look at the order finds them all.
   std::vector<SitePage*> level;
-  for (auto at = first; at != places.end() && at->depth == first->depth; ++at)
-    if (closedWithChildren(*at->page)) level.push_back(at->page);
+  for (size_t at = first; at < places.size() && places[at].depth == places[first].depth; ++at)
+    if (closedWithChildren(*places[at].page)) level.push_back(places[at].page);
   explorer_.expandPages(level);
 }
 
 void SiteCrawl::collectFinishedFetches() {
-  passOrderTaken_ = false;
   // In address order, as the registry holds the pages: when two pages that finish in one
   // pass link to the same page, the first of them gets it as its child.
   std::vector<SitePage*> pages = explorer_.pagesWithJobs();
@@ -108,40 +139,44 @@ void SiteCrawl::collectFinishedFetches() {
   for (SitePage* page : pages) {
     if (page->job && page->job->result != kJobNoResult) {
       finishPageFetch(*page);
+      // The other pages of the document take what its one reply gave.
+      const std::vector<SitePage*> sharers = explorer_.sharersOf(*page);
       explorer_.destroyJob(*page);
+      for (SitePage* sharer : sharers)
+        if (sharer->state == PageState::Unread) fillFromDocument(*sharer, *page);
+    } else if (page->job && !isRunning(*page->job)) {
+      // A fetch that wants no worker any more is to be started again, wherever it stands.
+      fetchFrom_ = {};
     }
     explorer_.tree().refreshTreeItem(*page);
   }
 }
 
 void SiteCrawl::startPageFetches(int filesAtOnce) {
-  passOrderTaken_ = false;
+  fillsLeft_ = false;
   if (explorer_.fetchStopped()) return;
-  int fetching = 0;
+  int free = filesAtOnce;
   for (const SitePage* page : explorer_.pagesWithJobs())
-    if (isFetching(*page)) ++fetching;
-  CrawlOrder order(tree());
-  // Starting a page changes its image only, so the order stays right for the whole loop
-  // and each page sought is found after the one started before.
-  size_t from = 0;
-  for (int n = filesAtOnce - fetching; n >= 1; --n) {
-    from = nextPlaceToFetch(order, from);
-    if (from == order.places().size()) break;
-    SitePage& page = *order.places()[from].page;
-    startPageFetch(page);
+    if (isFetching(*page)) --free;
+  // Pages of documents fetched or read already need no request and take no place; the
+  // first page that needs one waits for a free place.
+  int fills = 0;
+  while (SitePage* page = nextPageToFetch()) {
+    SitePage* document = explorer_.documentFetch(*page);
+    const bool request = !document || document == page;
+    if (request && free < 1) break;
+    if (!request && ++fills > kFillsPerPass) {
+      fillsLeft_ = true;
+      break;
+    }
+    startPageFetch(*page);
     // Without a connection no other page would start either.
-    if (!isFetching(page)) break;
-    ++from;
+    if (page->state == PageState::Unread && !isFetching(*page)) break;
+    if (request) --free;
   }
-  passOrder_ = std::move(order);
-  passOrderTaken_ = true;
 }
 
 void SiteCrawl::expandWhenIdle() {
-  CrawlOrder order = passOrderTaken_ ? std::move(passOrder_) : CrawlOrder();
-  const bool taken = std::exchange(passOrderTaken_, false);
-  if (!explorer_.expandAll()) return;
-  if (!taken) order = CrawlOrder(tree());
-  if (anyVisibleUnread(order)) return;
-  expandNextLevel(order);
+  if (!explorer_.expandAll() || anyVisibleUnread()) return;
+  expandNextLevel();
 }

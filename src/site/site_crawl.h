@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -7,30 +9,18 @@
 #include "site/site_explorer.h"
 #include "store/settings.h"
 
-// The crawl order at one moment: the pages shown in the Site Tree (every ancestor open),
-// by depth, then by the top of their items. Taking it costs one item-rectangle query per
-// shown page (and per child of one), so a scheduler pass takes it once.
-class CrawlOrder {
- public:
-  CrawlOrder() = default;
-  explicit CrawlOrder(const SiteTree& tree) : places_(tree.crawlOrder()) {}
-
-  const std::vector<SiteTree::Place>& places() const { return places_; }
-  bool empty() const { return places_.empty(); }
-  // The page after one of depth `depth` whose item has the top `top` (nothing: a page not
-  // shown): the next one further down at that depth (any, for a page not shown), else the
-  // first one a level deeper; nullptr at the end. The start is depth 0 and no top.
-  SitePage* next(int depth, std::optional<int> top) const;
-
- private:
-  std::vector<SiteTree::Place> places_;
-};
-
 // The crawl of a Site Window: which page is fetched next and how many at once, what
 // happens when a fetch ends, and the two controls Stop and Expand. Only pages shown in the
 // tree are fetched, the shallowest first and top to bottom within a level; page fetches
-// are transfer jobs of the engine, counted apart from the downloads. Everything runs on
-// the user-interface thread, inside the scheduler pass or a command.
+// are transfer jobs of the engine, counted apart from the downloads. A document is asked
+// for once: the pages whose addresses differ only in their fragment wait for the one
+// fetch, or are filled at once from the page that read it. Everything runs on the
+// user-interface thread, inside the scheduler pass or a command.
+//
+// A pass costs what changed, not the size of the site: the crawl order is kept by the
+// tree until its shown shape changes, and cursors into it remember how far the pages are
+// known to be read, fetched or opened, since pages only ever go that way (a cancelled
+// fetch, or a changed order, starts the cursor again).
 class SiteCrawl final : public SiteSteps {
  public:
   SiteCrawl(SiteExplorer& explorer, const SettingsStore& settings, ConnectionCheck& connection)
@@ -41,24 +31,26 @@ class SiteCrawl final : public SiteSteps {
   // The top of the page's item; nothing when it has none or lies in a closed branch.
   std::optional<int> itemTop(const SitePage& page) const { return tree().itemTop(page); }
   // The page after `page` in crawl order (nullptr: the first page); nullptr at the end.
-  SitePage* walkNext(const SitePage* page) const;
-  // Unread, with a job that is running.
+  SitePage* walkNext(const SitePage* page) const { return tree().walkNext(page); }
+  // Unread, with a job that is running (its own, or its document's).
   static bool isFetching(const SitePage& page) { return ::isFetching(page); }
   // The first page in crawl order that is Unread and not being fetched; nullptr for none.
-  SitePage* nextPageToFetch() const { return nextPageToFetch(CrawlOrder(tree()), 0); }
+  SitePage* nextPageToFetch() const;
   // Some page shown in the tree is Unread.
-  bool anyVisibleUnread() const { return anyVisibleUnread(CrawlOrder(tree())); }
+  bool anyVisibleUnread() const;
 
-  // For an Unread page, when the connection is there: its job (made on first need, with
-  // the site's user name, password and referrer, writing into the save folder) asks for
-  // one more worker, and its item shows the arrow.
+  // For an Unread page: when another page of its document was read, the page is filled
+  // from it at once; when one is being fetched, the page waits for that fetch. Otherwise,
+  // when the connection is there, its job (made on first need, with the site's user name,
+  // password and referrer, writing into the save folder) asks for one more worker. Its
+  // item then shows what it is.
   void startPageFetch(SitePage& page);
   // The outcome of the page's finished job: on success its links are read from the file
   // (which is then deleted), its children placed and the list refilled, and the page is
   // Read; on failure it cannot find its server. The caller destroys the job.
   void finishPageFetch(SitePage& page);
   // Destroys every page fetch; the pages stay Unread, to be fetched again.
-  void cancelPageFetches() { explorer_.cancelPageFetches(); }
+  void cancelPageFetches();
   // The Stop button: the fetches end and none starts until a branch is opened or an
   // address shown again.
   void stop();
@@ -69,25 +61,40 @@ class SiteCrawl final : public SiteSteps {
   bool expandPressed() const { return explorer_.expandAll(); }
   // Opens every closed page with child pages at the depth of the first such page in crawl
   // order; nothing when there is none.
-  void expandNextLevel() { expandNextLevel(CrawlOrder(tree())); }
+  void expandNextLevel();
+  // Pages left to fill from documents read already, for which this pass had no time: the
+  // window asks for another pass at once rather than at its timer.
+  bool wantsAnotherPass() const { return fillsLeft_; }
 
   // SiteSteps: the crawl's part of each scheduler pass, in this order.
   void collectFinishedFetches() override;
   void startPageFetches(int filesAtOnce) override;
   void expandWhenIdle() override;
 
+  // Pages filled from another page's reply in one pass at most, so that a level of many
+  // pages of a few documents keeps the window answering.
+  static constexpr int kFillsPerPass = 500;
+
  private:
+  // A place in the crawl order of one order version: every page before it is past what the
+  // cursor looks for.
+  struct Cursor {
+    uint64_t version = 0;
+    size_t at = 0;
+  };
+  template <class Past>
+  size_t advance(Cursor& cursor, Past past) const;
   const SiteTree& tree() const { return explorer_.tree(); }
-  SitePage* nextPageToFetch(const CrawlOrder& order, size_t from) const;
-  size_t nextPlaceToFetch(const CrawlOrder& order, size_t from) const;
-  static bool anyVisibleUnread(const CrawlOrder& order);
-  void expandNextLevel(const CrawlOrder& order);
+  // One more worker for the job, started at once.
+  void askForWorker(TransferJob& job);
+  // The page takes its document's state, title and links from `document`, which was read.
+  void fillFromDocument(SitePage& page, SitePage& document);
 
   SiteExplorer& explorer_;
   const SettingsStore& settings_;
   ConnectionCheck& connection_;
-  // The order taken by startPageFetches, for expandWhenIdle right after it in the same
-  // pass: starting fetches changes images only, never which items are shown or where.
-  CrawlOrder passOrder_;
-  bool passOrderTaken_ = false;
+  mutable Cursor fetchFrom_;   // before it: read, or being fetched
+  mutable Cursor unreadFrom_;  // before it: read
+  Cursor expandFrom_;          // before it: open, or without child pages
+  bool fillsLeft_ = false;
 };

@@ -2,6 +2,18 @@
 
 #include "platform/product.h"
 
+namespace {
+
+// The address without its fragment: what the server is asked for.
+std::string_view documentAddress(const SitePage& page) {
+  std::string_view full = page.address.fullAddress;
+  return full.substr(0, full.find('#'));
+}
+
+const std::vector<SitePage*> kNoSharers;
+
+}  // namespace
+
 SiteExplorer::SiteExplorer(const ByteText& text, const AddressParser& parser, FileOps& fileOps,
                            TransferEngine& engine, const SiteViews& views,
                            std::string& outgoingAddresses)
@@ -20,6 +32,8 @@ SiteExplorer::~SiteExplorer() {
     engine_.destroyJob(page->job, false);
     page->job = nullptr;
   }
+  for (auto& [owner, sharers] : sharers_)
+    for (SitePage* sharer : sharers) sharer->job = nullptr;
 }
 
 void SiteExplorer::openTypedAddress(std::string_view typed) {
@@ -99,6 +113,7 @@ void SiteExplorer::clearViews() {
 void SiteExplorer::discardPages() {
   clearViews();
   cancelPageFetches();
+  documents_.clear();
   registry_.clear();
 }
 
@@ -109,6 +124,13 @@ void SiteExplorer::cancelPageFetches() {
     engine_.destroyJob(page->job, false);
     page->job = nullptr;
     tree_.refreshTreeItem(*page);
+    auto sharers = sharers_.find(page);
+    if (sharers == sharers_.end()) continue;
+    for (SitePage* sharer : sharers->second) {
+      sharer->job = nullptr;
+      tree_.refreshTreeItem(*sharer);
+    }
+    sharers_.erase(sharers);
   }
 }
 
@@ -116,6 +138,7 @@ void SiteExplorer::attachJob(SitePage& page, TransferJob* job) {
   if (!job || page.job) return;
   page.job = job;
   pagesWithJobs_.push_back(&page);
+  documents_.insert_or_assign(documentAddress(page), &page);
 }
 
 void SiteExplorer::destroyJob(SitePage& page) {
@@ -123,9 +146,35 @@ void SiteExplorer::destroyJob(SitePage& page) {
   engine_.destroyJob(page.job, false);
   page.job = nullptr;
   std::erase(pagesWithJobs_, &page);
+  auto sharers = sharers_.find(&page);
+  if (sharers == sharers_.end()) return;
+  for (SitePage* sharer : sharers->second) sharer->job = nullptr;
+  sharers_.erase(sharers);
+}
+
+SitePage* SiteExplorer::documentFetch(const SitePage& page) const {
+  auto found = documents_.find(documentAddress(page));
+  if (found == documents_.end()) return nullptr;
+  SitePage* owner = found->second;
+  // A fetch that was cancelled left its page Unread without a job: the document is to be
+  // fetched anew, for whichever of its pages comes first.
+  return owner->state != PageState::Unread || owner->job ? owner : nullptr;
+}
+
+void SiteExplorer::shareFetch(SitePage& page, SitePage& owner) {
+  if (&page == &owner || page.job || !owner.job) return;
+  page.job = owner.job;
+  sharers_[&owner].push_back(&page);
+}
+
+const std::vector<SitePage*>& SiteExplorer::sharersOf(const SitePage& owner) const {
+  auto found = sharers_.find(&owner);
+  return found == sharers_.end() ? kNoSharers : found->second;
 }
 
 void SiteExplorer::onTreeSelectionChanged(TreeItem item) {
+  // A control may open the branch of the new selection.
+  tree_.orderChanged();
   SitePage* page = views_.tree.itemRecord(item);
   if (!page || item == page->linksItem || page == selectedPage_) return;
   selectedPage_ = page;
@@ -133,6 +182,7 @@ void SiteExplorer::onTreeSelectionChanged(TreeItem item) {
 }
 
 void SiteExplorer::onTreeItemExpanded(TreeItem item) {
+  tree_.orderChanged();
   SitePage* page = views_.tree.itemRecord(item);
   if (!page) return;
   // The children's own children get items now, so that each child shows whether it can
@@ -154,11 +204,14 @@ void SiteExplorer::expandPages(const std::vector<SitePage*>& pages) {
   refillWanted_ = false;
   for (SitePage* page : pages)
     if (page->treeItem != kNoTreeItem) views_.tree.expand(page->treeItem);
+  // The control reports only the first opening of an item.
+  tree_.orderChanged();
   expanding_ = false;
   if (refillWanted_) list_.refillList(false);
 }
 
 void SiteExplorer::onTreeItemCollapsed(TreeItem item) {
+  tree_.orderChanged();
   SitePage* page = views_.tree.itemRecord(item);
   if (!page) return;
   // Closing a branch that holds the selection moves the selection onto the closed item,

@@ -1,10 +1,9 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
-#include "transfer/file_ops.h"
-#include "transfer/transfer_engine.h"
 #include "platform/modal_messages.h"
 #include "platform/page_tree.h"
 #include "platform/row_list.h"
@@ -15,6 +14,8 @@
 #include "site/site_history.h"
 #include "site/site_list.h"
 #include "site/site_tree.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "url/address.h"
 
 // The views a Site Window's model drives, and the services it asks for.
@@ -82,13 +83,25 @@ class SiteExplorer {
   // Destroys every page's job; the pages stay Unread, to be fetched again.
   void cancelPageFetches();
   // The page's fetch goes on through this job (made by the engine); the page must have
-  // none yet.
+  // none yet. The page becomes its document's fetch (see documentFetch).
   void attachJob(SitePage& page, TransferJob* job);
-  // Destroys the page's job, whose workers stop and whose pieces go, and clears `job`.
+  // Destroys the page's job, whose workers stop and whose pieces go, and clears `job`, in
+  // the pages sharing it too.
   void destroyJob(SitePage& page);
-  // The pages that have a job, the oldest fetch first: the crawl's work of every pass
-  // goes over these, not over every address the site links to.
+  // The pages that have a job of their own, the oldest fetch first: the crawl's work of
+  // every pass goes over these, not over every address the site links to. Pages sharing
+  // another page's fetch are not among them.
   const std::vector<SitePage*>& pagesWithJobs() const { return pagesWithJobs_; }
+
+  // One request per document: pages whose addresses differ only in their fragment are
+  // one document, fetched once. The page of the page's document that was read, or whose
+  // fetch runs or waits; nullptr when none was read and none is fetched.
+  SitePage* documentFetch(const SitePage& page) const;
+  // The page waits for the fetch of `owner` (a page of its document with a job) and is
+  // filled from its reply; it shows as fetched meanwhile.
+  void shareFetch(SitePage& page, SitePage& owner);
+  // The pages waiting for the owner's fetch.
+  const std::vector<SitePage*>& sharersOf(const SitePage& owner) const;
 
   PageRegistry& registry() { return registry_; }
   SiteTree& tree() { return tree_; }
@@ -117,6 +130,10 @@ class SiteExplorer {
   SiteList list_;
   LinkExtractor extractor_;
   std::vector<SitePage*> pagesWithJobs_;
+  // Each document that was fetched, by its address without the fragment (a view into
+  // its page's address): the page whose job fetched it.
+  std::unordered_map<std::string_view, SitePage*> documents_;
+  std::unordered_map<const SitePage*, std::vector<SitePage*>> sharers_;
   SitePage* selectedPage_ = nullptr;
   bool fetchStopped_ = false;
   bool expandAll_ = false;

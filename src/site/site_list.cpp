@@ -15,6 +15,7 @@ void SiteList::clearMarks() {
   marked_.clear();
   waiting_.clear();
   ++generation_;
+  walkedOrder_ = 0;
 }
 
 void SiteList::markListed(SitePage& target, SitePage& onPage, SiteLink* link) {
@@ -28,16 +29,18 @@ void SiteList::markListed(SitePage& target, SitePage& onPage, SiteLink* link) {
 
 // Links are only ever added at the front, and marks only go with a clearing; so the links
 // this page had when it was last marked in this generation are marked still, and only the
-// newer ones need a look.
+// newer ones need a look. The pages of one document share its links: whichever of them
+// comes first marks them, and the others find nothing left.
 void SiteList::markLinksOf(SitePage& page) {
-  if (page.markedGeneration != generation_) {
-    page.markedGeneration = generation_;
-    page.markedLinks = 0;
+  SitePage& document = documentOf(page);
+  if (document.markedGeneration != generation_) {
+    document.markedGeneration = generation_;
+    document.markedLinks = 0;
   }
-  size_t fresh = page.linkCount - page.markedLinks;
-  for (SiteLink* link = page.links; link && fresh > 0; link = link->next, --fresh)
+  size_t fresh = document.linkCount - document.markedLinks;
+  for (SiteLink* link = document.links; link && fresh > 0; link = link->next, --fresh)
     markListed(*link->target, page, link);
-  page.markedLinks = page.linkCount;
+  document.markedLinks = document.linkCount;
 }
 
 void SiteList::refillList(bool clear) {
@@ -50,6 +53,18 @@ void SiteList::refillList(bool clear) {
     return;
   }
   for (const SiteTree::Place& place : tree_.crawlOrder()) markLinksOf(*place.page);
+  walkedOrder_ = tree_.orderVersion();
+}
+
+void SiteList::pageRead(SitePage& page) {
+  SitePage* root = tree_.rootPage();
+  if (!root || walkedOrder_ != tree_.orderVersion() || tree_.control().selectedRecord() != root) {
+    refillList(false);
+    return;
+  }
+  // The order is the one walked: every page in it has its links marked but this one,
+  // which was in it if it is shown now.
+  if (page.treeItem != kNoTreeItem && tree_.itemTop(page)) markLinksOf(page);
 }
 
 bool SiteList::addWaitingRows() {

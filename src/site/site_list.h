@@ -18,6 +18,10 @@ class SiteList {
   // With `clear`, first every row and every mark go. Then the selected page and its links
   // (the root: the links of every page in crawl order) are marked for a row.
   void refillList(bool clear);
+  // refillList without clear after the page was read. When the list shows the whole site
+  // and the crawl order is the one walked last, only that page can have links without a
+  // mark, so only its links are looked at, not every page of the site.
+  void pageRead(SitePage& page);
   // Marks the target for a row, listed on `onPage` through `link` (none for the selected
   // page itself); nothing when it is marked already.
   void markListed(SitePage& target, SitePage& onPage, SiteLink* link);
@@ -45,6 +49,8 @@ class SiteList {
   std::vector<SitePage*> waiting_;
   // Counts clearings, so that each page knows whether its marked links are still marked.
   uint64_t generation_ = 1;
+  // The crawl order walked last for the whole site, in this generation; 0 for none.
+  uint64_t walkedOrder_ = 0;
 };
 
 // The Site List's row order for a sort column (0 Name, 1 Type, 2 Kind, 3 On Page,

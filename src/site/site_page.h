@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "transfer/transfer_job.h"
 #include "platform/page_tree.h"
 #include "site/link_kind.h"
+#include "transfer/transfer_job.h"
 #include "url/url_parts.h"
 
 // What became of a page's fetch. A page is fetched at most once while it exists.
@@ -52,6 +52,12 @@ struct SitePage {
   int listed = 0;
 
   size_t linkCount = 0;  // entries in `links`
+  // Another page of the same document (the address without its fragment) whose one reply
+  // filled this page: its links are this page's, and this page has none of its own.
+  SitePage* document = nullptr;
+  // The tree (counted by its clearings) in which every page this page's links lead to was
+  // placed already.
+  uint32_t linksPlaced = 0;
   // Set by the registry on the targets of the page it adds links to, so that telling
   // whether that page links to an address already takes no search.
   uint64_t linkMark = 0;
@@ -68,6 +74,15 @@ inline SitePage::~SitePage() {
     delete links;
     links = next;
   }
+}
+
+// The page that holds the links of the page's document: the page itself, or the page of
+// the same document whose reply filled it.
+inline SitePage& documentOf(SitePage& page) {
+  return page.document ? *page.document : page;
+}
+inline const SitePage& documentOf(const SitePage& page) {
+  return page.document ? *page.document : page;
 }
 
 // The page is Unread and its job is under way.

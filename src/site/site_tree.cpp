@@ -56,6 +56,9 @@ void SiteTree::insertIntoTree(SitePage& page, SitePage* parent) {
   page.shownLabel = pageLabel(page);
   page.treeItem =
       tree_.insert(under, &page, page.shownIcon, page.shownHasChildren, page.shownLabel, false);
+  // An item put under an open one is shown at once; under a closed one it waits for the
+  // opening, which counts as a change itself.
+  if (!parent || tree_.isExpanded(under)) orderChanged();
   if (&page == root_) showTitleOf(page.shownLabel);
 }
 
@@ -67,11 +70,19 @@ bool SiteTree::isPlaced(const SitePage& page) const {
 
 void SiteTree::addChildPages(SitePage& page) {
   if (page.treeItem == kNoTreeItem) return;
-  // Links are newest first and each child goes first, so the children end up in the order
-  // the links were found.
-  for (SiteLink* link = page.links; link; link = link->next)
-    if (link->kind == LinkKind::Page && !isPlaced(*link->target))
-      insertIntoTree(*link->target, &page);
+  // Once a document's links went through here, every page they lead to is in this tree:
+  // the other pages of the same document have nothing left to place, however many.
+  SitePage& document = documentOf(page);
+  if (document.linksPlaced != treeGeneration_) {
+    // Links are newest first and each child goes first, so the children end up in the
+    // order the links were found.
+    for (SiteLink* link = document.links; link; link = link->next)
+      if (link->kind == LinkKind::Page && !isPlaced(*link->target))
+        insertIntoTree(*link->target, &page);
+    // A page has its links once it was read: a page without any (not read yet) may have
+    // them later.
+    if (document.links) document.linksPlaced = treeGeneration_;
+  }
   if (page.firstChild) refreshTreeItem(page);
 }
 
@@ -94,6 +105,8 @@ void SiteTree::refreshTreeItem(SitePage& page) {
 
 void SiteTree::clearTree() {
   tree_.clear();
+  orderChanged();
+  ++treeGeneration_;
   // Every page that was placed hangs below the root through the child lists.
   std::vector<SitePage*> pending;
   if (root_) pending.push_back(root_);
@@ -122,8 +135,12 @@ std::optional<int> SiteTree::itemTop(const SitePage& page) const {
 
 // Level by level from the root. A page that is not shown hides everything below it, so
 // the walk does not go down there.
-std::vector<SiteTree::Place> SiteTree::crawlOrder() const {
-  std::vector<Place> order;
+const std::vector<SiteTree::Place>& SiteTree::crawlOrder() const {
+  if (orderTakenAt_ == orderVersion_) return order_;
+  orderTakenAt_ = orderVersion_;
+  ++ordersTaken_;
+  std::vector<Place>& order = order_;
+  order.clear();
   std::optional<int> rootTop = root_ ? itemTop(*root_) : std::nullopt;
   if (!rootTop) return order;
   std::vector<Place> level{{root_, 0, *rootTop}};
@@ -142,14 +159,17 @@ std::vector<SiteTree::Place> SiteTree::crawlOrder() const {
 }
 
 SitePage* SiteTree::walkNext(const SitePage* page) const {
-  const std::vector<Place> order = crawlOrder();
+  const std::vector<Place>& order = crawlOrder();
+  // A shown page is followed by the next place of the order, which is further down at its
+  // depth or else the first a level deeper.
+  auto at = std::find_if(order.begin(), order.end(),
+                         [&](const Place& place) { return place.page == page; });
+  if (page && at != order.end()) return ++at == order.end() ? nullptr : at->page;
+  // Any other page (or the start, depth 0) goes on at the first page of its depth, else
+  // at the first one a level deeper.
   const int depth = page ? pageDepth(*page) : 0;
-  const std::optional<int> top = page ? itemTop(*page) : std::nullopt;
-  // The first page further down at the same depth (any, when the page has no top), else
-  // the first page one level deeper.
-  for (const Place& place : order)
-    if (place.depth == depth && (!top || place.top > *top)) return place.page;
-  for (const Place& place : order)
-    if (place.depth == depth + 1) return place.page;
+  for (int d : {depth, depth + 1})
+    for (const Place& place : order)
+      if (place.depth == d) return place.page;
   return nullptr;
 }

@@ -37,13 +37,23 @@ class SiteTree {
 
   // The crawl order: the pages shown in the tree (every ancestor open), level by level
   // from the root, each level top to bottom. Depth counts pages, not items: a "links"
-  // folder adds none.
+  // folder adds none. Taking it asks the control for the top of every shown item, so it
+  // is kept and taken again only after the shown shape changed (see orderChanged);
+  // scrolling moves every top alike and leaves the order as it is.
   struct Place {
     SitePage* page;
     int depth;
     int top;
   };
-  std::vector<Place> crawlOrder() const;
+  const std::vector<Place>& crawlOrder() const;
+  // Moves whenever the order may have changed; an order taken at one count holds while
+  // the count stays.
+  uint64_t orderVersion() const { return orderVersion_; }
+  // Items were opened or closed (by the user or the program), or the selection moved.
+  // Items put under an open item and a cleared tree count by themselves.
+  void orderChanged() { ++orderVersion_; }
+  // How often the order was taken, for those who watch the cost of a crawl.
+  uint64_t ordersTaken() const { return ordersTaken_; }
   // The number of pages above the page in the tree; -1 for a page outside it.
   static int pageDepth(const SitePage& page);
   // The top of the page's item; nothing for a page outside the tree or not shown.
@@ -60,4 +70,10 @@ class SiteTree {
   SiteFrame& frame_;
   const ByteText& text_;
   SitePage* root_ = nullptr;
+  uint64_t orderVersion_ = 1;
+  // Counts clearings: a page's links placed in one tree are not placed in the next.
+  uint32_t treeGeneration_ = 1;
+  mutable std::vector<Place> order_;
+  mutable uint64_t orderTakenAt_ = 0;
+  mutable uint64_t ordersTaken_ = 0;
 };

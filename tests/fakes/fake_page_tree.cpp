@@ -72,6 +72,7 @@ TreeItem FakeTreeControl::parent(TreeItem item) const {
 }
 
 bool FakeTreeControl::isExpanded(TreeItem item) const {
+  ++shapeQueries;
   const Item* found = find(item);
   return found && found->expanded;
 }
@@ -154,6 +155,7 @@ bool FakeTreeControl::isShown(TreeItem item) const {
 }
 
 std::optional<int> FakeTreeControl::itemTop(TreeItem item) const {
+  ++shapeQueries;
   numberShownRows();
   auto found = shownRows_.find(key(item));
   if (found == shownRows_.end()) return std::nullopt;

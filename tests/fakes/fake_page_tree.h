@@ -74,6 +74,8 @@ class FakeTreeControl {
   int imageWrites = 0;
   int childrenWrites = 0;
   int textWrites = 0;
+  // Questions asked of the control about where items stand (itemTop, isExpanded).
+  mutable int64_t shapeQueries = 0;
 
  private:
   Item* findItem(TreeItem item);

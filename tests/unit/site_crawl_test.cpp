@@ -312,7 +312,7 @@ TEST_F(SiteCrawlTest, APageGoingBackWhileFetchedIsReadWithoutAPlaceInTheTree) {
   EXPECT_NE(world.findPage("http://h/deeper.htm"), nullptr);
 }
 
-// The order taken once per pass must be the order the walk defines: by depth, then by the
+// The order the tree keeps must be the order the walk defines: by depth, then by the
 // tops of the items, over the pages whose items are shown. Checked against that definition
 // applied to every page of the registry, on random trees opened, closed and scrolled at
 // random.
@@ -370,8 +370,8 @@ TEST_F(SiteCrawlTest, TheOrderOfAPassIsTheOrderTheWalkDefines) {
       top = bestTop;
     }
     std::vector<SitePage*> taken, walked;
-    const CrawlOrder order(local.explorer.tree());
-    for (const SiteTree::Place& place : order.places()) taken.push_back(place.page);
+    for (const SiteTree::Place& place : local.explorer.tree().crawlOrder())
+      taken.push_back(place.page);
     for (SitePage* p = local.crawl.walkNext(nullptr); p; p = local.crawl.walkNext(p))
       walked.push_back(p);
     ASSERT_EQ(taken, defined) << round;

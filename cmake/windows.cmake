@@ -88,6 +88,11 @@ add_test(NAME EndToEnd.SetupAndRemovalUnderWine
 set_tests_properties(EndToEnd.SetupAndRemovalUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE
   TIMEOUT 500)
 
+# The crawl benchmark's driver: a Site Window's crawl on the real ports (bench/crawl-bench.sh
+# runs it against nginx and wget).
+add_executable(haulix_crawl bench/haulix_crawl.cpp)
+target_link_libraries(haulix_crawl PRIVATE haulix_win32 haulix_fakes psapi)
+
 # The idle pass and paint benchmark (bench/idle-bench.sh runs it under Wine).
 add_executable(haulix_idle_bench bench/idle_pass_bench.cpp ${HAULIX_MANIFEST_RC}
   ${HAULIX_RESOURCE_SCRIPTS})

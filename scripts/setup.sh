@@ -8,7 +8,7 @@ packages="
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-apps imagemagick
   python3 python3-pyftpdlib
-  curl aria2 nginx-light
+  curl aria2 nginx-light wget python3.11-doc
 "
 
 missing=""

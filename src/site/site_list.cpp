@@ -62,9 +62,9 @@ void SiteList::pageRead(SitePage& page) {
     refillList(false);
     return;
   }
-  // The order is the one walked: every page in it has its links marked but this one,
-  // which was in it if it is shown now.
-  if (page.treeItem != kNoTreeItem && tree_.itemTop(page)) markLinksOf(page);
+  // The order is the one walked, which is the tree's still: every page in it has its links
+  // marked but this one, if it is in it.
+  if (tree_.inTakenOrder(page)) markLinksOf(page);
 }
 
 bool SiteList::addWaitingRows() {

@@ -148,6 +148,7 @@ const std::vector<SiteTree::Place>& SiteTree::crawlOrder() const {
     std::sort(level.begin(), level.end(),
               [](const Place& a, const Place& b) { return a.top < b.top; });
     order.insert(order.end(), level.begin(), level.end());
+    for (const Place& place : level) place.page->inOrder = orderTakenAt_;
     std::vector<Place> below;
     for (const Place& place : level)
       for (SitePage* child = place.page->firstChild; child; child = child->nextSibling)

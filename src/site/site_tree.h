@@ -52,6 +52,12 @@ class SiteTree {
   // Items were opened or closed (by the user or the program), or the selection moved.
   // Items put under an open item and a cleared tree count by themselves.
   void orderChanged() { ++orderVersion_; }
+  // The page is in the crawl order as last taken, at no cost: the order must be the one
+  // of the current version for that to say whether the page is shown now.
+  bool inTakenOrder(const SitePage& page) const {
+    return orderTakenAt_ != 0 && page.inOrder == orderTakenAt_;
+  }
+  uint64_t orderTakenAt() const { return orderTakenAt_; }
   // How often the order was taken, for those who watch the cost of a crawl.
   uint64_t ordersTaken() const { return ordersTaken_; }
   // The number of pages above the page in the tree; -1 for a page outside it.

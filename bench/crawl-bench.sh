@@ -1,0 +1,210 @@
+#!/bin/sh
+# A Site Window's crawl with Expand pressed against GNU wget's recursive spider, on the same
+# pages served by a local nginx, in the same run: Debian's Python 3.11 documentation (the
+# python3.11-doc package), and optionally a generated site of many pages. Prints, for each
+# crawler: documents (distinct pages asked for), requests (nginx's access log), seconds,
+# documents per second and peak memory, with the ratio of the times.
+#
+# Usage: bench/crawl-bench.sh [BUILD_DIR]   (the windows preset's build, default build/windows)
+# Environment: GENERATED=N adds a generated site of N pages (documents with fragment links,
+#              about N/2 documents); AT_ONCE (default "3 8"), the files at once of Haulix.
+#
+# Haulix is haulix_crawl.exe under Wine: the crawl of the Site Window on the real ports
+# (WinInet, Win32 files), its tree and list kept in memory. wget is `wget -r -l inf
+# --spider -np` from the same start page. Seconds are wall time from starting the program
+# to its end (Wine's start included); peak memory the largest resident set of the program
+# and its children, sampled every 10 ms.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+build=$(cd "${1:-$root/build/windows}" && pwd)
+crawler="$build/haulix_crawl.exe"
+docs=/usr/share/doc/python3.11/html
+generated=${GENERATED:-0}
+at_once=${AT_ONCE:-3 8}
+
+for tool in nginx wget wine python3; do
+  command -v "$tool" >/dev/null 2>&1 || [ -x "/usr/sbin/$tool" ] ||
+    { echo "crawl-bench: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+[ -d "$docs" ] || { echo "crawl-bench: no $docs (scripts/setup.sh installs python3.11-doc)" >&2; exit 1; }
+[ -f "$crawler" ] || { echo "crawl-bench: no $crawler (cmake --build $build --target haulix_crawl)" >&2; exit 1; }
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+
+work=$(mktemp -d /tmp/haulix-crawl-bench.XXXXXX)
+nginx_pid=""
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# Runs a command; prints "WALL_SECONDS PEAK_KIB" and the command's output after them.
+measure() {
+  python3 - "$@" <<'EOF'
+import os, subprocess, sys, time
+
+def tree(root):
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        children.setdefault(int(fields[1]), []).append(int(entry))
+    found, todo = [], [root]
+    while todo:
+        pid = todo.pop()
+        found.append(pid)
+        todo.extend(children.get(pid, []))
+    return found
+
+def rss_kib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+began = time.monotonic()
+process = subprocess.Popen(sys.argv[1:], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+peak = 0
+while process.poll() is None:
+    peak = max(peak, sum(rss_kib(pid) for pid in tree(process.pid)))
+    time.sleep(0.01)
+wall = time.monotonic() - began
+out = process.stdout.read().decode(errors="replace").strip()
+print("%.3f %d %s" % (wall, peak, out.replace("\n", " ")))
+EOF
+}
+
+# The server: nginx on a free port of 127.0.0.1 with its own configuration; the documents
+# under /python/, the generated site under /generated/.
+mkdir -p "$work/www" "$work/logs"
+chmod 755 "$work" "$work/www"
+ln -s "$docs" "$work/www/python"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat >"$work/nginx.conf" <<EOF
+worker_processes 1;
+daemon off;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 512; }
+http {
+  access_log $work/logs/access.log;
+  client_body_temp_path $work/logs;
+  proxy_temp_path $work/logs;
+  fastcgi_temp_path $work/logs;
+  uwsgi_temp_path $work/logs;
+  scgi_temp_path $work/logs;
+  sendfile on;
+  types { text/html html htm; text/css css; application/javascript js; image/png png; }
+  server { listen 127.0.0.1:$port; root $work/www; }
+}
+EOF
+if [ "$generated" -gt 0 ]; then
+  python3 - "$work/www/generated" "$generated" <<'EOF'
+import os, sys
+folder, pages = sys.argv[1], int(sys.argv[2])
+documents = max(1, pages // 2)
+per_part = 250
+parts = max(1, documents // per_part)
+os.makedirs(folder)
+home = ["<html><head><title>Generated manual</title></head><body>"]
+for part in range(parts):
+    os.makedirs("%s/part%d" % (folder, part))
+    items = ["<html><head><title>Part %d</title></head><body><a href=\"../index.html\">up</a>" % part]
+    for topic in range(per_part):
+        name = "topic%d.html" % topic
+        items.append("<li><a href=\"%s\">Topic %d</a> (<a href=\"%s#usage\">usage</a>)</li>" % (name, topic, name))
+        with open("%s/part%d/%s" % (folder, part, name), "w") as f:
+            f.write("<html><head><title>Topic %d &amp; more</title></head><body>"
+                    "<a href=\"index.html\">part</a> <a href=\"#top\">top</a>"
+                    "<p id=usage>Usage.</p></body></html>" % topic)
+    with open("%s/part%d/index.html" % (folder, part), "w") as f:
+        f.write("\n".join(items) + "</body></html>")
+    home.append("<a href=\"part%d/index.html\">Part %d</a>" % (part, part))
+with open("%s/index.html" % folder, "w") as f:
+    f.write("\n".join(home) + "</body></html>")
+EOF
+  chmod -R a+rX "$work/www/generated"
+fi
+"$nginx_bin" -c "$work/nginx.conf" -p "$work" 2>/dev/null &
+nginx_pid=$!
+i=0
+until python3 -c "import urllib.request as u; u.urlopen('http://127.0.0.1:$port/python/index.html')" 2>/dev/null; do
+  i=$((i + 1))
+  [ $i -lt 100 ] || { echo "crawl-bench: nginx did not start" >&2; cat "$work/logs/error.log" >&2; exit 1; }
+  sleep 0.05
+done
+# Wine's server and prefix come up once, before anything is timed.
+wineserver -p >/dev/null 2>&1 </dev/null &
+wine cmd /c exit >/dev/null 2>&1 || true
+
+# From the access log lines written since line FROM: "DOCUMENTS REQUESTS REPEATED" where
+# documents are the distinct pages asked for (any method), requests every line, and
+# repeated the pages fetched (GET) more than once. wget's spider sends HEAD, then GET for
+# a page, so a page costs it two requests without being repeated.
+count_requests() {
+  tail -n +"$1" "$work/logs/access.log" | python3 -c '
+import sys, collections
+paths = collections.Counter()
+requests = 0
+for line in sys.stdin:
+    try:
+        method, path = line.split("\"")[1].split()[:2]
+    except (IndexError, ValueError):
+        continue
+    requests += 1
+    path = path.split("#")[0]
+    if path.endswith("/") or path.endswith(".html") or path.endswith(".htm"):
+        paths[path] += method == "GET"
+print(len(paths), requests, sum(1 for n in paths.values() if n > 1))'
+}
+log_lines() { wc -l <"$work/logs/access.log"; }
+
+# NAME DOCUMENTS REQUESTS REPEATED SECONDS PEAK_KIB WGET_SECONDS
+row() {
+  awk -v n="$1" -v d="$2" -v r="$3" -v x="$4" -v s="$5" -v k="$6" -v w="$7" 'BEGIN {
+    printf "%-22s %9d %9d %8d %8.2f %9.0f %9.1f %8.2f\n", n, d, r, x, s, d / s, k / 1024, s / w }'
+}
+
+run_site() {
+  name=$1; start=$2; folder=$3
+  echo
+  echo "$name: $start"
+  printf '%-22s %9s %9s %8s %8s %9s %9s %8s\n' "" documents requests repeated seconds "docs/s" "peak MiB" "/ wget"
+  from=$(($(log_lines) + 1))
+  set -- $(measure wget -q -r -l inf --spider -np -e robots=off -P "$work/wget" "$start")
+  wget_s=$1; wget_kib=$2
+  set -- $(count_requests "$from")
+  wget_docs=$1
+  row "wget -r --spider" "$1" "$2" "$3" "$wget_s" "$wget_kib" "$wget_s"
+  for n in $at_once; do
+    from=$(($(log_lines) + 1))
+    out=$(measure wine "$crawler" "$start" --at-once "$n" --folder "$work/pieces")
+    set -- $out
+    h_s=$1; h_kib=$2; shift 2; detail="$*"
+    set -- $(count_requests "$from")
+    row "Haulix, $n at once" "$1" "$2" "$3" "$h_s" "$h_kib" "$wget_s"
+    echo "    ($detail)"
+  done
+}
+
+mkdir -p "$work/pieces"
+run_site "Python 3.11 documentation" "http://127.0.0.1:$port/python/index.html" python
+if [ "$generated" -gt 0 ]; then
+  run_site "Generated site of $generated pages" "http://127.0.0.1:$port/generated/index.html" generated
+fi
+echo
+echo "Goals: every document requested once (repeated 0); 3 at once within 2 x wget's time; 8 at once faster than wget."

@@ -105,9 +105,16 @@ void DownloadQueue::removeItem(DownloadItem* item) {
 size_t DownloadQueue::addAddresses(std::string_view text) {
   size_t added = 0;
   while (!text.empty()) {
-    size_t end = text.find("\r\n");
+    // Lines end with CR LF, a lone LF or a lone CR: text copied from other programs, mail
+    // or Unix tools comes with any of them.
+    const size_t end = text.find_first_of("\r\n");
     std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 2);
+    if (end == std::string_view::npos) {
+      text = {};
+    } else {
+      const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+      text.remove_prefix(end + (crlf ? 2 : 1));
+    }
     UrlParts address = parser_.parseTypedAddress(line);
     if (isUsable(address) && insertItem(address)) ++added;
   }

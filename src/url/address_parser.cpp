@@ -6,10 +6,10 @@ namespace {
 
 constexpr std::string_view kSchemes[] = {"http", "https", "ftp", "gopher"};
 
-// Texts end at their first zero byte, as everywhere the system takes them; the spaces are
-// trimmed from what is left.
+// Texts end at their first zero byte, as everywhere the system takes them; control bytes
+// are dropped or escaped, then the spaces are trimmed from what is left.
 std::string trimSpaces(std::string_view text) {
-  return trimTokens(text.substr(0, text.find('\0')), {" "});
+  return trimTokens(cleanControlBytes(text.substr(0, text.find('\0'))), {" "});
 }
 
 }  // namespace

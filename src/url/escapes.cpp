@@ -62,3 +62,21 @@ std::string decodeEscapes(std::string_view text) {
   }
   return out;
 }
+
+std::string cleanControlBytes(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\t' || byte == '\r' || byte == '\n') continue;
+    if (byte < 0x20 || byte == 0x7F) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+      continue;
+    }
+    out.push_back(c);
+  }
+  return out;
+}

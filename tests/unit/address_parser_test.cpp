@@ -110,9 +110,22 @@ TEST_F(ParseAddress, RefusesOtherSchemesAndHostlessTexts) {
     EXPECT_TRUE(isUsable(parser.parseAddress(text))) << text;
 }
 
-TEST_F(ParseAddress, TrimsOnlySpaces) {
-  EXPECT_EQ(parser.parseAddress("   http://h/a   ").fullAddress, "http://h/a");
-  EXPECT_FALSE(isUsable(parser.parseAddress("\thttp://h/a")));
+TEST_F(ParseAddress, DropsTabsAndLineBreaksEscapesOtherControlBytesAndTrimsSpaces) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"   http://h/a   ", "http://h/a"},
+      {"\thttp://h/a", "http://h/a"},
+      {"http://h/a\r\nb.txt", "http://h/ab.txt"},
+      {"http://h/a\rb\nc", "http://h/abc"},
+      {"ht\ttp://h/a \t ", "http://h/a"},
+      {"http://h/a\x01"
+       "b",
+       "http://h/a%01b"},
+      {"http://h/a?q=\x1b&r=\x7f", "http://h/a?q=%1B&r=%7F"},
+      {"http://h\x1f/", "http://h%1f/"},  // the host is lower-cased, escape and all
+      {"\x01http://h/a", ""},
+  };
+  for (const auto& [input, expected] : cases)
+    EXPECT_EQ(parser.parseAddress(input).fullAddress, expected) << testing::PrintToString(input);
 }
 
 TEST_F(ParseAddress, DecodesAndTrimsTheDisplayName) {
@@ -137,6 +150,11 @@ TEST_F(ParseTypedAddress, PutsHttpInFrontOfAHostName) {
   EXPECT_EQ(parser.parseTypedAddress("  www.example.com/a.htm  ").fullAddress,
             "http://www.example.com/a.htm");
   EXPECT_EQ(parser.parseTypedAddress("Example.COM").fullAddress, "http://example.com/");
+}
+
+TEST_F(ParseTypedAddress, DropsLineBreaksBeforeLookingForAScheme) {
+  EXPECT_EQ(parser.parseTypedAddress("www.ex\r\nample.com/a\tb").fullAddress,
+            "http://www.example.com/ab");
 }
 
 TEST_F(ParseTypedAddress, TakesATextWithAColonAsWritten) {
@@ -170,6 +188,12 @@ TEST_F(ResolveLink, DecodesEscapesOfTheLink) {
   UrlParts link = parser.resolveLink(" a%20b.htm ", parser.parseAddress("http://h/"));
   EXPECT_EQ(link.baseName, "a b");
   EXPECT_EQ(link.fullAddress, "http://h/a b.htm");
+}
+
+TEST_F(ResolveLink, DropsLineBreaksInsideALinkBeforeResolvingIt) {
+  const UrlParts page = parser.parseAddress("http://h/d/");
+  EXPECT_EQ(parser.resolveLink("ht\ttp://x/a\n.htm", page).fullAddress, "http://x/a.htm");
+  EXPECT_EQ(parser.resolveLink("b\r\n.htm\x02", page).fullAddress, "http://h/d/b.htm%02");
 }
 
 TEST_F(ResolveLink, KeepsAFileNameWithAnEscapedHashWhole) {

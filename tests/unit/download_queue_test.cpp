@@ -64,6 +64,15 @@ TEST_F(DownloadQueueTest, TakesOneAddressPerLineAndDropsWhatIsNoAddress) {
   EXPECT_EQ(queue.addAddresses(""), 0u);
 }
 
+TEST_F(DownloadQueueTest, SplitsLinesAtCrLfALoneLfAndALoneCr) {
+  EXPECT_EQ(queue.addAddresses("http://h/1\nhttp://h/2\rhttp://h/3\r\nhttp://h/4\n\r"
+                               "http://h/5\r\r\nhttp://h/6\n"),
+            6u);
+  EXPECT_EQ(addressesOf(queue),
+            (std::vector<std::string>{"http://h/1", "http://h/2", "http://h/3", "http://h/4",
+                                      "http://h/5", "http://h/6"}));
+}
+
 TEST_F(DownloadQueueTest, KeepsAddressOrderWhateverTheOrderOfArrival) {
   queue.addAddresses("http://h/m\r\nhttp://h/c\r\nhttp://h/x\r\nhttp://h/a\r\nhttp://h/n");
   EXPECT_EQ(addressesOf(queue), (std::vector<std::string>{"http://h/a", "http://h/c",

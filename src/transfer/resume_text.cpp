@@ -51,3 +51,23 @@ ResumeText parseResumeText(std::string_view text) {
   }
   return resume;
 }
+
+bool isPieceFileName(std::string_view path) {
+  const size_t slash = path.rfind('\\');
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  constexpr std::string_view kPrefix = "haulix ";
+  constexpr std::string_view kSuffix = ".db";
+  if (name.size() != kPrefix.size() + 32 + kSuffix.size()) return false;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (size_t i = 0; i < kPrefix.size(); ++i) {
+    if (lower(name[i]) != kPrefix[i]) return false;
+  }
+  for (size_t i = 0; i < kSuffix.size(); ++i) {
+    if (lower(name[name.size() - kSuffix.size() + i]) != kSuffix[i]) return false;
+  }
+  for (char c : name.substr(kPrefix.size(), 32)) {
+    const char l = lower(c);
+    if (!((l >= '0' && l <= '9') || (l >= 'a' && l <= 'f'))) return false;
+  }
+  return true;
+}

@@ -27,3 +27,9 @@ ResumeText parseResumeText(std::string_view text);
 
 // A decimal number of at most 18 digits, with an optional "-"; false for anything else.
 bool parseDecimal(std::string_view text, int64_t& value);
+
+// True when the last name of the path is that of a piece file, "haulix " and 32 hexadecimal
+// digits and ".db", in any case. Only such files are adopted from a resume text or deleted
+// as left over: a damaged or edited queue database must not make the program move or
+// delete some other file of the user.
+bool isPieceFileName(std::string_view path);

@@ -12,28 +12,6 @@
 
 namespace {
 
-// Only files named as piece files are adopted from a resume text: a damaged or edited
-// queue database must not make the engine move or delete some other file of the user.
-bool isPieceFileName(std::string_view path) {
-  const size_t slash = path.rfind('\\');
-  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  constexpr std::string_view kPrefix = "haulix ";
-  constexpr std::string_view kSuffix = ".db";
-  if (name.size() != kPrefix.size() + 32 + kSuffix.size()) return false;
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  for (size_t i = 0; i < kPrefix.size(); ++i) {
-    if (lower(name[i]) != kPrefix[i]) return false;
-  }
-  for (size_t i = 0; i < kSuffix.size(); ++i) {
-    if (lower(name[name.size() - kSuffix.size() + i]) != kSuffix[i]) return false;
-  }
-  for (char c : name.substr(kPrefix.size(), 32)) {
-    const char l = lower(c);
-    if (!((l >= '0' && l <= '9') || (l >= 'a' && l <= 'f'))) return false;
-  }
-  return true;
-}
-
 std::string withoutTrailingSlashes(std::string text) {
   while (!text.empty() && text.back() == '\\') text.pop_back();
   return text;
@@ -79,24 +57,46 @@ TransferJob* TransferEngine::createJob(const UrlParts& address, const std::strin
   return &job;
 }
 
+ResumeText TransferEngine::storedPieces(const TransferJob& job) {
+  ResumeText resume;
+  resume.totalSize = job.totalSize;
+  for (const auto& worker : job.workers) {
+    if (worker->piece.written > 0 && !worker->piece.path.empty())
+      resume.pieces.push_back({worker->start, worker->piece.path});
+  }
+  return resume;
+}
+
+std::string TransferEngine::resumeText(const TransferJob& job) {
+  Lock lock(mutex_);
+  ResumeText resume = storedPieces(job);
+  // A join into a file of its own leaves the finished file with no worker; until the item
+  // takes it, it is the whole file from offset 0.
+  if (job.result == kJobSucceeded && !job.finishedPath.empty()) {
+    const bool listed =
+        std::any_of(resume.pieces.begin(), resume.pieces.end(),
+                    [&job](const StoredPiece& piece) { return piece.path == job.finishedPath; });
+    if (!listed) resume.pieces.push_back({0, job.finishedPath});
+  }
+  return formatResumeText(resume);
+}
+
 std::string TransferEngine::destroyJob(TransferJob* job, bool wantResumeText) {
   if (!job) return {};
   ResumeText resume;
-  resume.totalSize = job->totalSize;
   {
     Lock lock(mutex_);
     // A join cut short leaves nothing behind; the pieces it came from are kept or deleted
     // with their workers below (the first one may have been written on: it holds the file's
     // bytes further, which a resume takes as they are).
     if (job->joining) discardPiece(*job->joining);
-    while (!job->workers.empty()) {
-      TransferWorker& worker = *job->workers.front();
-      if (wantResumeText && worker.piece.written > 0 && !worker.piece.path.empty()) {
-        worker.piece.keep = true;
-        resume.pieces.push_back({worker.start, worker.piece.path});
+    resume = storedPieces(*job);
+    if (wantResumeText) {
+      for (const auto& worker : job->workers) {
+        if (worker->piece.written > 0 && !worker->piece.path.empty()) worker->piece.keep = true;
       }
-      removeWorker(worker);
     }
+    while (!job->workers.empty()) removeWorker(*job->workers.front());
   }
   jobs_.remove_if([job](const std::unique_ptr<TransferJob>& owned) { return owned.get() == job; });
   return wantResumeText ? formatResumeText(resume) : std::string();

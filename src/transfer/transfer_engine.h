@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "transfer/file_ops.h"
+#include "transfer/resume_text.h"
 #include "transfer/segments.h"
 #include "transfer/transfer_job.h"
 #include "platform/clock.h"
@@ -50,6 +51,10 @@ class TransferEngine {
   // are kept on disk and listed in the text returned; without, every piece is deleted
   // (except the finished piece of a job that succeeded).
   std::string destroyJob(TransferJob* job, bool wantResumeText);
+  // The resume text destroyJob would give now, while the job goes on: its total size and
+  // every piece that holds bytes (for a job that succeeded, its finished file). Takes the
+  // lock; the pieces go on growing, and a resume measures them on disk.
+  std::string resumeText(const TransferJob& job);
   // Ends the job's workers and wants none. When the total size is known the pieces stay
   // to be continued; otherwise they are deleted. Nothing for a job with a result.
   void pauseJob(TransferJob& job);
@@ -91,6 +96,9 @@ class TransferEngine {
 
  private:
   using Lock = std::unique_lock<std::mutex>;
+
+  // With the lock held: the total size and the pieces that hold bytes, newest first.
+  static ResumeText storedPieces(const TransferJob& job);
 
   // The engine's side of piece files.
   bool makePieceFile(const std::string& folder, PieceFile& piece);

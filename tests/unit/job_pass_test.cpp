@@ -404,6 +404,26 @@ TEST_F(JobPassTest, DestroyingWithAResumeTextKeepsAndListsEveryNonEmptyPiece) {
   EXPECT_TRUE(engine->jobs().empty());
 }
 
+TEST_F(JobPassTest, TheResumeTextOfARunningJobListsItsPiecesAndLeavesItRunning) {
+  const int gate = internet.makeGate(400);
+  serve(body, "h", [gate](const FakeRequest&, FakeReply& reply) { reply.gate = gate; });
+  TransferJob* job = engine->createJob(web(), kFolder, "");
+  EXPECT_EQ(engine->resumeText(*job), "-1\t");
+  job->wanted = 1;
+  engine->runJobPass();
+  ASSERT_TRUE(internet.waitForBlockEvents(1));
+  engine->runJobPass();
+  const std::string piece = pathOf(*job, 0);
+  EXPECT_EQ(engine->resumeText(*job), "1000\t0\t" + piece + "\t");
+  EXPECT_EQ(stateOf(*job, 0), WorkerState::Running);
+
+  internet.openGate(gate);
+  ASSERT_TRUE(passUntilResult(*job));
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+  // Until its item takes the finished file, the job names it as the whole file.
+  EXPECT_EQ(engine->resumeText(*job), "1000\t0\t" + job->finishedPath + "\t");
+}
+
 TEST_F(JobPassTest, DestroyingWithoutAResumeTextDeletesEveryPiece) {
   store(kPieceA, body->bytes(0, 300));
   store(kPieceB, body->bytes(500, 200));

@@ -124,7 +124,14 @@ bool App::openWindows(ProcessRole role, int showCommand) {
 }
 
 void App::loadQueue() {
-  database_->loadQueueDatabase();
+  const QueueLoad load = database_->loadQueueDatabase();
+  // A Site Window fetches its pages into the same folder: while one runs, a piece file
+  // no database names may be its page on the way.
+  if (!FindWindowA(window_class::kSite, nullptr)) database_->deleteOrphanedPieces(load);
+  saver_ = std::make_unique<QueueSaver>(*queue_, *database_, platform_.clock, [this] {
+    if (HWND main = wakeWindow_.load()) PostMessageA(main, WM_NULL, 0, 0);
+  });
+  saver_->markSaved();
   if (content_) content_->addNewRows();
 }
 
@@ -161,6 +168,7 @@ void App::idlePass() {
   settings_.reloadSettings();
   if (content_) content_->addNewRows();
   scheduler_->runScheduler();
+  if (saver_) saver_->onIdlePass();
   surface_.refresh();
   forwardOutgoingAddresses();
   // The empty message lets the messages that wait go first, then brings the next pass.
@@ -184,7 +192,11 @@ void App::shutDown() {
   shutDown_ = true;
   KillTimer(windows_.main, kIdleTimer);
   hideTrayIcon();
-  if (role_ == ProcessRole::kDownload) database_->saveQueueDatabase();
+  if (role_ == ProcessRole::kDownload) {
+    // A background save still being written would meet this one on the disk.
+    if (saver_) saver_->stop();
+    database_->saveQueueDatabase();
+  }
   if (content_) content_->cancelPageFetches();
   engine_->destroyAllJobs();
   // The jobs are gone; no item may point at one (the queue frees its items' jobs).

@@ -31,6 +31,7 @@
 #include "platform/text_rules.h"
 #include "platform/win32/list_view_rows.h"
 #include "download/queue_database.h"
+#include "download/queue_saver.h"
 #include "store/settings.h"
 #include "url/address.h"
 #include "url/byte_text.h"
@@ -144,6 +145,8 @@ class App {
   ItemCommands& commands() { return *commands_; }
   TransferScheduler& scheduler() { return *scheduler_; }
   QueueDatabase& database() { return *database_; }
+  // The background saves of the Download role; null in the Site role.
+  QueueSaver* saver() { return saver_.get(); }
   RoleContent* content() { return content_.get(); }
   MainWindows& windows() { return windows_; }
   ClipboardWatcher& clipboard() { return clipboard_; }
@@ -204,6 +207,7 @@ class App {
   std::unique_ptr<ItemCommands> commands_;
   std::unique_ptr<TransferScheduler> scheduler_;
   std::unique_ptr<QueueDatabase> database_;
+  std::unique_ptr<QueueSaver> saver_;
   std::unique_ptr<RoleContent> content_;
   SiteContentFactory siteFactory_;
   MainWindows windows_;

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "url/url_parts.h"
 
 struct TransferJob;
+struct StoredLine;
 
 // What became of an item's last fetch. The numbers are stored and sorted on.
 enum class DownloadState : int32_t { Failed = 0, Done = 1, Queued = 2, Inactive = 3 };
@@ -22,4 +24,7 @@ struct DownloadItem {
   std::string savedPath;             // empty until Done with a file
   std::string message;               // the Status text of a Failed item
   bool rowShown = false;             // the Download Window has made its row
+  // Its line of the queue database as last written, shared with a save in progress; made
+  // again when the item no longer matches it (see queue_snapshot.h).
+  std::shared_ptr<const StoredLine> stored;
 };

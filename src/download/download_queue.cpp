@@ -83,6 +83,7 @@ DownloadItem* DownloadQueue::insertItem(const UrlParts& address) {
     cursorPlace_ = place;
   }
   ++size_;
+  ++changes_;
   return item;
 }
 
@@ -98,6 +99,7 @@ void DownloadQueue::removeItem(DownloadItem* item) {
   if (item->next) item->next->previous = item->previous;
   else last_ = item->previous;
   --size_;
+  ++changes_;
   if (item->job) engine_.destroyJob(item->job, false);
   delete item;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <set>
 #include <string_view>
 
@@ -26,9 +27,15 @@ class DownloadQueue {
   DownloadItem* insertItem(const UrlParts& address);
   // Unlinks and frees the item, destroying its job without a resume text.
   void removeItem(DownloadItem* item);
-  // One address per line (lines end with CR LF); unusable lines and duplicates are dropped.
+  // One address per line (lines end with CR LF, LF or CR); unusable lines and duplicates
+  // are dropped.
   // Gives the number of items added.
   size_t addAddresses(std::string_view text);
+
+  // Counts every change a save must keep: items added and removed here, and state,
+  // priority, outcome and pausing by the item commands (noteChange).
+  uint64_t changeCount() const { return changes_; }
+  void noteChange() { ++changes_; }
 
   DownloadItem* first() const { return first_; }
   DownloadItem* last() const { return last_; }
@@ -65,6 +72,7 @@ class DownloadQueue {
   DownloadItem* last_ = nullptr;
   DownloadItem* cursor_ = nullptr;
   size_t size_ = 0;
+  uint64_t changes_ = 0;
   std::set<DownloadItem*, ByAddress> index_{ByAddress{&text_}};
   // The cursor's place in the index, moved along with the cursor.
   std::set<DownloadItem*, ByAddress>::iterator cursorPlace_;

@@ -46,6 +46,7 @@ void ItemCommands::resetItem(DownloadItem& item) {
     queue_.engine().destroyJob(item.job, false);
     item.job = nullptr;
   }
+  queue_.noteChange();
   refreshRow(item);
 }
 
@@ -61,6 +62,7 @@ void ItemCommands::markSelected(MarkMode mode) {
         item->state = DownloadState::Inactive;
         break;
     }
+    queue_.noteChange();
     refreshRow(*item);
   }
 }
@@ -126,6 +128,7 @@ bool ItemCommands::hasSavedFile(const DownloadItem& item) {
 void ItemCommands::pauseItem(DownloadItem& item) {
   if (!item.job) return;
   queue_.engine().pauseJob(*item.job);
+  queue_.noteChange();
   refreshRow(item);
 }
 
@@ -134,6 +137,7 @@ bool ItemCommands::isActive(const DownloadItem& item) {
 }
 
 void ItemCommands::completeItem(DownloadItem& item) {
+  queue_.noteChange();
   const TransferJob& job = *item.job;
   if (job.result != kJobSucceeded) {
     item.state = DownloadState::Failed;

@@ -51,55 +51,18 @@ int64_t sizeOf(std::string_view text) {
   return size;
 }
 
-std::string_view oldStateLetter(DownloadState state) {
-  switch (state) {
-    case DownloadState::Failed:
-      return "N";
-    case DownloadState::Done:
-      return "D";
-    default:
-      return "P";
-  }
+// The last name of a path, upper-cased as far as it is ASCII: piece names are ASCII.
+std::string pieceKey(std::string_view path) {
+  const size_t slash = path.rfind('\\');
+  std::string key(slash == std::string_view::npos ? path : path.substr(slash + 1));
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return key;
 }
 
-std::string_view stateLetter(DownloadState state) {
-  switch (state) {
-    case DownloadState::Failed:
-      return "C";
-    case DownloadState::Done:
-      return "D";
-    case DownloadState::Inactive:
-      return "I";
-    default:
-      return "P";
-  }
-}
-
-void appendItemLine(std::string& out, const DownloadItem& item, std::string_view resumeText) {
-  namespace f = stored_field;
-  const UrlParts& a = item.address;
-  const bool done = item.state == DownloadState::Done;
-  const std::string size = done ? formatNumber(item.size) : std::string("-1");
-  const std::string priority =
-      item.state == DownloadState::Queued ? formatNumber(item.priority) : std::string();
-  StoredFields fields;
-  fields[f::kScheme] = a.scheme;
-  fields[f::kUser] = a.user;
-  fields[f::kPassword] = a.password;
-  fields[f::kHost] = a.host;
-  fields[f::kPort] = a.port;
-  fields[f::kFolder] = a.folder;
-  fields[f::kBaseName] = a.baseName;
-  fields[f::kExtension] = a.extension;
-  fields[f::kExtra] = a.extra;
-  fields[f::kOldState] = oldStateLetter(item.state);
-  fields[f::kSize] = size;
-  if (done) fields[f::kSavedPath] = item.savedPath;
-  fields[f::kState] = stateLetter(item.state);
-  fields[f::kPriority] = priority;
-  fields[f::kMessage] = item.message;
-  fields[f::kResumeText] = resumeText;
-  appendDatabaseLine(out, fields);
+std::string withoutTrailingSlashes(std::string path) {
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
 }
 
 }  // namespace
@@ -131,23 +94,61 @@ QueueLoad QueueDatabase::loadQueueDatabase() {
   auto restore = [this](const StoredFields& fields) { restoreItem(fields); };
 
   const std::string database = databasePath();
-  if (fileOps_.pathStatus(database) > 0) {
-    if (readWhole(database, [&](std::string_view bytes) { readDatabaseText(bytes, restore); }))
+  const int64_t status = fileOps_.pathStatus(database);
+  if (status > 0) {
+    auto restoreNamingPieces = [&](const StoredFields& fields) {
+      for (StoredPiece& piece : parseResumeText(fields[stored_field::kResumeText]).pieces)
+        load.namedPieces.push_back(std::move(piece.path));
+      restoreItem(fields);
+    };
+    if (readWhole(database,
+                  [&](std::string_view bytes) { readDatabaseText(bytes, restoreNamingPieces); })) {
       load.source = QueueSource::kDatabase;
-  } else if (settings_.settings().setupLevel < product::kVersionLevel) {
-    const std::string textList = oldQueuePath("hxdata.bin");
-    const std::string records = oldQueuePath("hxdat.bin");
-    if (fileOps_.pathStatus(textList) > 0) {
-      if (readWhole(textList, [&](std::string_view bytes) { readOldTextList(bytes, restore); }))
-        load.source = QueueSource::kOldTextList;
-    } else if (fileOps_.pathStatus(records) > 0) {
-      if (readWhole(records,
-                    [&](std::string_view bytes) { readOldRecords(bytes, parser_, restore); }))
-        load.source = QueueSource::kOldRecordFile;
+      load.piecesKnown = true;
+    }
+  } else {
+    // A database of 0 bytes names nothing either.
+    load.piecesKnown = status == 0 || status == path_status::kMissing;
+    if (settings_.settings().setupLevel < product::kVersionLevel) {
+      const std::string textList = oldQueuePath("hxdata.bin");
+      const std::string records = oldQueuePath("hxdat.bin");
+      if (fileOps_.pathStatus(textList) > 0) {
+        if (readWhole(textList, [&](std::string_view bytes) { readOldTextList(bytes, restore); }))
+          load.source = QueueSource::kOldTextList;
+      } else if (fileOps_.pathStatus(records) > 0) {
+        if (readWhole(records,
+                      [&](std::string_view bytes) { readOldRecords(bytes, parser_, restore); }))
+          load.source = QueueSource::kOldRecordFile;
+      }
     }
   }
   load.restored = queue_.size() - before;
   return load;
+}
+
+size_t QueueDatabase::deleteOrphanedPieces(const QueueLoad& load) {
+  if (!load.piecesKnown) return 0;
+  // Names alone tell pieces apart (each holds a fresh GUID), whatever case or form the
+  // folder's path was written in.
+  std::unordered_set<std::string> named;
+  std::vector<std::string> folders = {withoutTrailingSlashes(settings_.settings().saveFolder)};
+  for (const std::string& piece : load.namedPieces) {
+    named.insert(pieceKey(piece));
+    const size_t slash = piece.rfind('\\');
+    if (slash != std::string::npos)
+      folders.push_back(withoutTrailingSlashes(piece.substr(0, slash)));
+  }
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  size_t deleted = 0;
+  for (const std::string& folder : folders) {
+    if (folder.empty() || fileOps_.pathStatus(folder) != path_status::kFolder) continue;
+    for (const std::string& path : fileOps_.files().listFolder(folder, "haulix *.db")) {
+      if (!isPieceFileName(path) || named.count(pieceKey(path)) != 0) continue;
+      if (fileOps_.removePath(path)) ++deleted;
+    }
+  }
+  return deleted;
 }
 
 DownloadItem* QueueDatabase::restoreItem(const StoredFields& fields) {
@@ -196,13 +197,46 @@ DownloadItem* QueueDatabase::restoreItem(const StoredFields& fields) {
     item->job = queue_.engine().createJob(jobAddress, settings_.settings().saveFolder,
                                           std::string(fields[f::kResumeText]));
   }
+  // Made here rather than at the first save, so that saving a large queue just loaded
+  // does not cost the user-interface thread a moment.
+  storedLineOf(*item);
   return item;
 }
 
+QueueSnapshot QueueDatabase::takeSnapshot() {
+  QueueSnapshot snapshot;
+  snapshot.reserve(queue_.size());
+  for (DownloadItem* item = queue_.first(); item; item = item->next) {
+    snapshot.push_back({storedLineOf(*item), std::string()});
+    if (item->job) snapshot.back().resumeText = queue_.engine().resumeText(*item->job);
+  }
+  return snapshot;
+}
+
 QueueSaveResult QueueDatabase::saveQueueDatabase() {
+  QueueSnapshot snapshot;
+  snapshot.reserve(queue_.size());
+  std::vector<std::string> keptPieces;
+  for (DownloadItem* item = queue_.first(); item; item = item->next) {
+    snapshot.push_back({storedLineOf(*item), std::string()});
+    if (!item->job) continue;
+    // Every transfer ends here, written or not: its pieces stay on disk for the resume text.
+    std::string& resumeText = snapshot.back().resumeText;
+    resumeText = queue_.engine().destroyJob(item->job, true);
+    item->job = nullptr;
+    for (StoredPiece& piece : parseResumeText(resumeText).pieces)
+      keptPieces.push_back(std::move(piece.path));
+  }
+  const QueueSaveResult result = writeSnapshot(snapshot);
+  if (result == QueueSaveResult::kFailed) deletePiecesOnlyNamedBy(keptPieces);
+  return result;
+}
+
+QueueSaveResult QueueDatabase::writeSnapshot(const QueueSnapshot& snapshot,
+                                             const std::atomic<bool>* cancelled) {
   const std::string database = databasePath();
   const std::string temporary = temporaryPath();
-  if (queue_.empty()) {
+  if (snapshot.empty()) {
     fileOps_.removePath(temporary);
     return fileOps_.removePath(database) ? QueueSaveResult::kDeleted : QueueSaveResult::kFailed;
   }
@@ -211,20 +245,10 @@ QueueSaveResult QueueDatabase::saveQueueDatabase() {
   std::unique_ptr<WritableFile> file = fileOps_.createForWriting(false, temporary);
   bool ok = file != nullptr;
   std::string lines;
-  std::vector<std::string> keptPieces;
-  for (DownloadItem* item = queue_.first(); item; item = item->next) {
-    // Every transfer ends here, written or not: its pieces stay on disk for the resume text.
-    std::string resumeText;
-    if (item->job) {
-      resumeText = queue_.engine().destroyJob(item->job, true);
-      item->job = nullptr;
-      for (StoredPiece& piece : parseResumeText(resumeText).pieces)
-        keptPieces.push_back(std::move(piece.path));
-    }
-    if (!ok) continue;
-    appendItemLine(lines, *item, resumeText);
+  for (size_t i = 0; ok && i < snapshot.size(); ++i) {
+    appendSnapshotLine(lines, snapshot[i]);
     if (lines.size() >= kWriteStep) {
-      ok = FileOps::writeText(*file, lines);
+      ok = FileOps::writeText(*file, lines) && !(cancelled && cancelled->load());
       lines.clear();
     }
   }
@@ -233,9 +257,7 @@ QueueSaveResult QueueDatabase::saveQueueDatabase() {
   file.reset();
   if (ok) ok = fileOps_.replaceFile(temporary, database);
   if (ok) return QueueSaveResult::kWritten;
-
   fileOps_.removePath(temporary);
-  deletePiecesOnlyNamedBy(keptPieces);
   return QueueSaveResult::kFailed;
 }
 

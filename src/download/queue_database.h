@@ -1,9 +1,11 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
 
 #include "download/download_queue.h"
+#include "download/queue_snapshot.h"
 #include "transfer/file_ops.h"
 #include "platform/known_folders.h"
 #include "store/queue_records.h"
@@ -23,6 +25,10 @@ enum class QueueSource {
 struct QueueLoad {
   QueueSource source = QueueSource::kNothing;
   size_t restored = 0;  // items added to the queue
+  // True when every piece a later run may resume is named below: the database was read,
+  // or there is none. False when one is there but could not be read.
+  bool piecesKnown = false;
+  std::vector<std::string> namedPieces;  // the piece paths the resume texts name
 };
 
 enum class QueueSaveResult {
@@ -52,13 +58,27 @@ class QueueDatabase {
   // is read whole from a read-only mapping.
   QueueLoad loadQueueDatabase();
 
-  // Writes the queue, one line per item in queue order, ending every item's transfer and
-  // keeping its pieces in the resume text of its line. The lines go to a temporary file
-  // that is flushed and then moved over "haulix.db" in one step, so a failure at any point
-  // leaves the previous database as it was and no partial file; the pieces that only the
-  // lost lines named are then deleted, those the previous database names are kept. An
-  // empty queue deletes "haulix.db".
+  // Deletes the piece files ("haulix <32 hex digits>.db") that no resume text of the
+  // database named, in the save folder and in the folders of the named pieces; nothing
+  // unless the load knows every piece (piecesKnown). The number deleted.
+  size_t deleteOrphanedPieces(const QueueLoad& load);
+
+  // The save at exit: writes the queue, one line per item in queue order, ending every
+  // item's transfer and keeping its pieces in the resume text of its line (as
+  // writeSnapshot does); when that fails, the pieces that only the lost lines named are
+  // deleted, those the previous database names are kept.
   QueueSaveResult saveQueueDatabase();
+
+  // The queue as a save writes it now, while the transfers go on: each job's resume text
+  // is taken under the engine's lock. User-interface thread; cheap, since the items' lines
+  // are kept between saves.
+  QueueSnapshot takeSnapshot();
+  // Writes the lines to a temporary file that is flushed and then moved over "haulix.db"
+  // in one step, so a failure or a crash at any point leaves the previous database as it
+  // was; an empty snapshot deletes "haulix.db". Any one thread at a time. `cancelled` is
+  // asked between write steps: a save given up leaves the previous database.
+  QueueSaveResult writeSnapshot(const QueueSnapshot& snapshot,
+                                const std::atomic<bool>* cancelled = nullptr);
 
   // Makes one item from stored fields: the address from fields 1 to 9, then state,
   // message, priority, size and saved path, and a transfer job that resumes from field 17

@@ -74,14 +74,16 @@ void readDatabaseText(std::string_view bytes, const StoredItemSink& sink) {
   }
 }
 
+void appendDatabaseField(std::string& out, std::string_view field) {
+  const size_t start = out.size();
+  out.append(field);
+  for (size_t i = start; i < out.size(); ++i)
+    if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
+  out.push_back('\r');
+}
+
 void appendDatabaseLine(std::string& out, const StoredFields& fields) {
-  for (std::string_view field : fields) {
-    const size_t start = out.size();
-    out.append(field);
-    for (size_t i = start; i < out.size(); ++i)
-      if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
-    out.push_back('\r');
-  }
+  for (std::string_view field : fields) appendDatabaseField(out, field);
   out.push_back('\n');
 }
 

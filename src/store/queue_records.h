@@ -51,6 +51,9 @@ void readDatabaseText(std::string_view bytes, const StoredItemSink& sink);
 // Appends one line of "haulix.db". A CR or LF inside a field would split the line and
 // shift every later field and line, so each is written as a space.
 void appendDatabaseLine(std::string& out, const StoredFields& fields);
+// Appends one field of a line the same way, with the CR that ends it; the LF that ends the
+// line follows the seventeenth.
+void appendDatabaseField(std::string& out, std::string_view field);
 
 // "hxdata.bin": texts each ended by a zero byte; the format number "12", then records of
 // 12 texts (fields 1 to 12) up to one whose first text is empty or the end of the bytes.

@@ -1,6 +1,8 @@
 #include "fakes/fake_files.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 
 namespace {
@@ -118,6 +120,11 @@ struct FakeFiles::State {
   std::vector<Fault> faults;
   std::vector<Vanish> vanishing;
   std::vector<SavedLink> links;
+  int64_t stepsLeft = -1;  // before the crash; -1: none coming
+  bool holdArmed = false;
+  bool held = false;
+  std::string holdPrefix;  // upper case
+  std::condition_variable holdChanged;
 
   State() { addRoot("C:", "C:"); }
 
@@ -230,6 +237,8 @@ struct FakeFiles::State {
   }
 
   OsError fault(Op op, const std::string& path) {
+    if (stepsLeft == 0) return os_error::kAccessDenied;
+    if (stepsLeft > 0) --stepsLeft;
     const std::string key = upperKey(path);
     for (const Fault& f : faults)
       if (f.op == op && key.compare(0, f.prefix.size(), f.prefix) == 0) return f.error;
@@ -249,6 +258,15 @@ struct FakeFiles::State {
       if (!appears && place.node) place.parent->children.erase(upperKey(place.name));
       return;
     }
+  }
+
+  // A write held by holdNextWrite waits here, the lock let go meanwhile.
+  void waitIfHeld(std::unique_lock<std::mutex>& lock, const std::string& path) {
+    if (!holdArmed || upperKey(path).compare(0, holdPrefix.size(), holdPrefix) != 0) return;
+    holdArmed = false;
+    held = true;
+    holdChanged.notify_all();
+    holdChanged.wait(lock, [this] { return !held; });
   }
 
   // Runs the fault and vanishing checks every operation starts with.
@@ -315,7 +333,8 @@ class FakeWritable final : public WritableFile {
   }
 
   bool write(const void* bytes, size_t count) override {
-    std::lock_guard<std::mutex> hold(state_->mutex);
+    std::unique_lock<std::mutex> hold(state_->mutex);
+    state_->waitIfHeld(hold, path_);
     if (state_->fault(FakeFiles::Op::kWrite, path_)) return false;
     size_t fits = count;
     int64_t room = state_->room();
@@ -704,6 +723,7 @@ void FakeFiles::clearFaults() {
   state_->faults.clear();
   state_->vanishing.clear();
   state_->freeSpace = -1;
+  state_->stepsLeft = -1;
 }
 
 void FakeFiles::vanishBefore(Op op, const std::string& path) {
@@ -770,4 +790,55 @@ bool FakeFiles::hasUnflushedWrites(const std::string& path) const {
 int64_t FakeFiles::usedBytes() const {
   std::lock_guard<std::mutex> hold(state_->mutex);
   return state_->used();
+}
+
+void FakeFiles::crashAfter(int64_t steps) {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  state_->stepsLeft = steps;
+}
+
+bool FakeFiles::crashed() const {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  return state_->stepsLeft == 0;
+}
+
+void FakeFiles::holdNextWrite(const std::string& pathPrefix) {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  state_->holdArmed = true;
+  state_->holdPrefix = upperKey(pathPrefix);
+}
+
+bool FakeFiles::waitForHeldWrite() {
+  std::unique_lock<std::mutex> hold(state_->mutex);
+  return state_->holdChanged.wait_for(hold, std::chrono::seconds(20),
+                                      [this] { return state_->held; });
+}
+
+void FakeFiles::releaseWrite() {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  state_->held = false;
+  state_->holdChanged.notify_all();
+}
+
+namespace {
+
+std::shared_ptr<FakeFiles::Node> copyTree(const FakeFiles::Node& node) {
+  auto copy = std::make_shared<FakeFiles::Node>();
+  copy->name = node.name;
+  copy->folder = node.folder;
+  copy->attributes = node.attributes;
+  copy->bytes = node.bytes;
+  copy->hole = node.hole;
+  for (const auto& [key, child] : node.children) copy->children.emplace(key, copyTree(*child));
+  return copy;
+}
+
+}  // namespace
+
+std::shared_ptr<FakeFiles> FakeFiles::diskCopy() const {
+  auto copy = std::make_shared<FakeFiles>();
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  copy->state_->roots.clear();
+  for (const auto& [key, root] : state_->roots) copy->state_->roots.emplace(key, copyTree(*root));
+  return copy;
 }

@@ -92,11 +92,25 @@ class FakeFiles final : public Files {
   // until the faults are cleared; an empty prefix matches every path.
   void failOperation(Op op, OsError error, const std::string& pathPrefix = {});
   void clearFaults();
+  // A crash of the program: after this many more steps (each operation's check, and each
+  // write, flush and truncation) every step fails and changes nothing, as if the program
+  // had died there; what is on the disk stays as it was. -1: no crash coming.
+  void crashAfter(int64_t steps);
+  bool crashed() const;
+  // A slow disk: the next write to a path that starts (ignoring case) with the prefix waits
+  // until releaseWrite(). waitForHeldWrite() waits, with a safety timeout, until one does.
+  void holdNextWrite(const std::string& pathPrefix);
+  bool waitForHeldWrite();
+  void releaseWrite();
   // The path disappears (as if another program deleted it) just before the next `op` on it.
   void vanishBefore(Op op, const std::string& path);
   // A folder appears at the path (as if another thread made it) just before the next `op`
   // on it.
   void appearBefore(Op op, const std::string& path);
+
+  // The disk as the program would find it after a crash, as a new fake: every folder and
+  // file with its bytes and attributes, and no handle, fault or crash of this one.
+  std::shared_ptr<FakeFiles> diskCopy() const;
 
   // Inspection.
   std::optional<std::string> contents(const std::string& path) const;

@@ -40,6 +40,13 @@ struct DownloadWorld {
   };
   explicit DownloadWorld(SameDiskAs same)
       : DownloadWorld(same.earlier.sharedFiles, same.earlier.sharedIds) {}
+  // The next start after the earlier run was killed: its disk as it is now, without its
+  // open files, while the earlier run itself stays as it was.
+  struct AfterKillOf {
+    DownloadWorld& earlier;
+  };
+  explicit DownloadWorld(AfterKillOf killed)
+      : DownloadWorld(killed.earlier.files.diskCopy(), killed.earlier.sharedIds) {}
 
   void setNumber(const std::string& name, int32_t Settings::*field, int32_t value) {
     settings.setNumberSetting(name, field, value);

@@ -129,4 +129,30 @@ TEST(QueueDatabaseResumeTest, ATransferWhosePiecesAreGoneStartsOverFromTheBeginn
   EXPECT_EQ(after.files.contents(one->savedPath), server.one->bytes());
 }
 
+// After a kill the pieces may hold more or less than their place in the file (a join was
+// writing onto the first, a worker had not written all it got): what is on disk counts.
+TEST(QueueDatabaseResumeTest, PiecesLongerOrShorterThanTheirPlaceAreTakenAsTheyAreOnDisk) {
+  auto body = FakeBody::pattern(1000, 5);
+  DownloadWorld world;
+  auto piece = [](int n) {
+    return std::string(kSaveFolder) + "\\haulix " + formatNumber(n, 32) + ".db";
+  };
+  world.files.putFile(piece(1), body->bytes(0, 700));  // reaches into the next one's place
+  world.files.putFile(piece(2), body->bytes(600, 150));
+  world.files.putFile(piece(3), body->bytes(900, 20));  // ends short of the end of the file
+  world.files.putFile("C:\\Users\\me\\Application Data\\Haulix\\haulix.db",
+                      "http://\r\r\rh\r\r/\rf\r.bin\r\rP\r-1\r\r\rP\r0\r\r1000\t900\t" + piece(3) +
+                          "\t600\t" + piece(2) + "\t0\t" + piece(1) + "\t\r\n");
+  QueueDatabase loading(world.queue, world.fileOps, world.parser, world.settings, world.folders);
+  ASSERT_EQ(loading.loadQueueDatabase().restored, 1u);
+  world.internet.setServer(
+      "h", 80, [&](const FakeRequest& request) { return FakeInternet::fileReply(request, body); });
+  world.showNewRows();
+  world.setNumber("get", &Settings::filesAtOnce, 1);
+  DownloadItem* f = world.queue.first();
+  ASSERT_TRUE(world.runUntil([&] { return f->state == DownloadState::Done; }));
+  EXPECT_EQ(world.internet.requests().at(0).rangeStart, 750);
+  EXPECT_EQ(world.files.contents(f->savedPath), body->bytes());
+}
+
 }  // namespace

@@ -471,4 +471,87 @@ TEST_F(QueueDatabaseTest, ASavedTransferKeepsItsPiecesAndTheirResumeText) {
   EXPECT_EQ(lines[1][16], "-1\t");  // a job with nothing fetched yet still comes back
 }
 
+// ---- A database of the previous release
+
+TEST_F(QueueDatabaseTest, ADatabaseOfThePreviousReleaseLoadsAndIsWrittenBackUnchanged) {
+  const std::string piece = pieceIn(kSaveFolder, 3);
+  world.files.putFile(piece, std::string(250, 'p'));
+  // As the previous release wrote it: Done, Failed, Inactive, Queued with a priority and a
+  // transfer stopped at exit, in queue order.
+  const std::string old =
+      "http://\r\r\rh\r\r/d/\rdone\r.zip\r\rD\r1234\rC:\\s\\done.zip\r\rD\r\r\r\r\n"
+      "http://\r\r\rh\r\r/\rgone\r\r\rN\r-1\r\r\rC\r\rNot Found\r\r\n"
+      "http://\r\r\rh\r\r/\rlast\r\r\rP\r-1\r\r\rP\r-1\r\r\r\n"
+      "http://\r\r\rh\r\r/\rpart\r.bin\r\rP\r-1\r\r\rP\r0\r\r1000\t0\t" +
+      piece +
+      "\t\r\n"
+      "https://\ru:\rp@\rh\r:8443\r/\rinactive\r\r?x=1\rP\r-1\r\r\rI\r\r\r\r\n";
+  world.files.putFile(kDatabase, old);
+  ASSERT_EQ(database.loadQueueDatabase().restored, 5u);
+  EXPECT_EQ(item("http://h/d/done.zip")->size, 1234);
+  EXPECT_EQ(item("http://h/gone")->message, "Not Found");
+  EXPECT_EQ(item("https://u:p@h:8443/inactive?x=1")->state, DownloadState::Inactive);
+  EXPECT_EQ(item("http://h/last")->priority, -1);
+  ASSERT_TRUE(item("http://h/part.bin")->job);
+  EXPECT_EQ(item("http://h/part.bin")->job->bytesGot, 250);
+  ASSERT_EQ(database.saveQueueDatabase(), QueueSaveResult::kWritten);
+  EXPECT_EQ(world.files.contents(kDatabase), old);
+}
+
+// ---- Pieces left over
+
+class OrphanedPiecesTest : public QueueDatabaseTest {
+ protected:
+  // The database names one piece in the save folder and one in a folder used before.
+  OrphanedPiecesTest() {
+    world.files.addDrive('D');
+    world.files.addDrive('E');
+    for (const std::string& path : {kNamed, kNamedElsewhere, kOrphan, kOrphanElsewhere,
+                                    kOrphanUnused, kNotAPiece, kUsersFile})
+      world.files.putFile(path, "bytes");
+    world.files.putFile(
+        kDatabase, line({"http://", "", "", "h", "", "/", "a", "", "", "P", "-1", "", "", "P", "0",
+                         "", "900\t0\t" + kNamedInOtherCase + "\t"}) +
+                       line({"http://", "", "", "h", "", "/", "b", "", "", "P", "-1", "", "", "P",
+                             "0", "", "900\t0\t" + kNamedElsewhere + "\t"}));
+  }
+
+  std::vector<std::string> left() {
+    std::vector<std::string> all;
+    for (const std::string& path : {kNamed, kNamedElsewhere, kOrphan, kOrphanElsewhere,
+                                    kOrphanUnused, kNotAPiece, kUsersFile})
+      if (world.files.isFile(path)) all.push_back(path);
+    return all;
+  }
+
+  const std::string kNamed = pieceIn(kSaveFolder, 1);
+  const std::string kNamedInOtherCase =
+      "c:\\users\\ME\\documents\\my downloaded files\\HAULIX " + formatNumber(1, 32) + ".DB";
+  const std::string kNamedElsewhere = pieceIn("D:\\earlier", 2);
+  const std::string kOrphan = pieceIn(kSaveFolder, 3);
+  const std::string kOrphanElsewhere = pieceIn("D:\\earlier", 4);
+  const std::string kOrphanUnused = pieceIn("E:\\unused", 5);
+  const std::string kNotAPiece = std::string(kSaveFolder) + "\\haulix notes.db";
+  const std::string kUsersFile = std::string(kSaveFolder) + "\\thesis.doc";
+};
+
+TEST_F(OrphanedPiecesTest, DeletesOnlyPiecesNothingNamesInTheFoldersTheQueueUses) {
+  EXPECT_EQ(database.deleteOrphanedPieces(database.loadQueueDatabase()), 2u);
+  EXPECT_EQ(left(), (std::vector<std::string>{kNamed, kNamedElsewhere, kOrphanUnused, kNotAPiece,
+                                              kUsersFile}));
+}
+
+TEST_F(OrphanedPiecesTest, DeletesNothingWhenTheDatabaseCannotBeRead) {
+  world.files.failOperation(FakeFiles::Op::kMap, os_error::kSharingViolation, kDatabase);
+  EXPECT_EQ(database.deleteOrphanedPieces(database.loadQueueDatabase()), 0u);
+  EXPECT_EQ(left().size(), 7u);
+}
+
+TEST_F(OrphanedPiecesTest, WithoutADatabaseEveryPieceInTheSaveFolderIsLeftOver) {
+  world.files.deleteFile(kDatabase);
+  EXPECT_EQ(database.deleteOrphanedPieces(database.loadQueueDatabase()), 2u);
+  EXPECT_EQ(left(), (std::vector<std::string>{kNamedElsewhere, kOrphanElsewhere, kOrphanUnused,
+                                              kNotAPiece, kUsersFile}));
+}
+
 }  // namespace

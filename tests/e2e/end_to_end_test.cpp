@@ -4,7 +4,6 @@
 #include <windows.h>
 // After windows.h, which the other system headers need first.
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -21,31 +20,6 @@ namespace {
 const std::string kSaveFolder = "C:\\haulix-e2e\\saved";
 const std::string kShots = "C:\\haulix-e2e\\shots";
 constexpr UINT kExitCommand = 41001;
-
-void setRegistry(const char* name, DWORD value) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Haulix", 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
-}
-
-void setRegistryText(const char* name, const std::string& text) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Haulix", 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>(text.size() + 1));
-  RegCloseKey(key);
-}
-
-std::string databasePath() {
-  char folder[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
-  return std::string(folder) + "\\Haulix\\haulix.db";
-}
 
 // The bytes of a file of the test site: a pattern that differs per name and place.
 std::string siteFileBytes(const std::string& name, size_t size) {
@@ -98,11 +72,11 @@ class EndToEnd : public testing::Test {
     CreateDirectoryA("C:\\haulix-e2e", nullptr);
     CreateDirectoryA(kSaveFolder.c_str(), nullptr);
     CreateDirectoryA(kShots.c_str(), nullptr);
-    setRegistry("setup", 300);
-    setRegistry("get", 3);
-    setRegistry("pause", 0);
-    setRegistryText("folder", kSaveFolder);
-    DeleteFileA(databasePath().c_str());
+    ASSERT_TRUE(setHaulixNumber("setup", 300));
+    ASSERT_TRUE(setHaulixNumber("get", 3));
+    ASSERT_TRUE(setHaulixNumber("pause", 0));
+    ASSERT_TRUE(setHaulixText("folder", kSaveFolder));
+    DeleteFileA(haulixDatabasePath().c_str());
     ASSERT_TRUE(server_.running()) << server_.error();
   }
 
@@ -182,7 +156,7 @@ TEST_F(EndToEnd, TenHandedOverAddressesEndDoneTheTrayStartAndExitSaveTheQueue) {
 
   exitProgram(window, program);
   std::string database;
-  ASSERT_TRUE(readWholeFile(databasePath(), database));
+  ASSERT_TRUE(readWholeFile(haulixDatabasePath(), database));
   for (int i = 0; i < 10; ++i)
     EXPECT_NE(database.find("file" + std::to_string(i)), std::string::npos);
 }

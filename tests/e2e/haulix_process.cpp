@@ -1,6 +1,7 @@
 #include "e2e/haulix_process.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -49,6 +50,41 @@ int HaulixProcess::waitForExit(DWORD milliseconds) {
   DWORD code = 0;
   GetExitCodeProcess(info_.hProcess, &code);
   return static_cast<int>(code);
+}
+
+bool HaulixProcess::kill() {
+  if (!info_.hProcess) return false;
+  TerminateProcess(info_.hProcess, 9);
+  return WaitForSingleObject(info_.hProcess, 30000) == WAIT_OBJECT_0;
+}
+
+namespace {
+
+bool setHaulixValue(const char* name, DWORD type, const void* bytes, DWORD size) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Haulix", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  const bool ok =
+      RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(bytes), size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
+}
+
+}  // namespace
+
+bool setHaulixNumber(const char* name, DWORD value) {
+  return setHaulixValue(name, REG_DWORD, &value, sizeof value);
+}
+
+bool setHaulixText(const char* name, const std::string& text) {
+  return setHaulixValue(name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+std::string haulixDatabasePath() {
+  char folder[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
+  return std::string(folder) + "\\Haulix\\haulix.db";
 }
 
 std::string haulixPath() {
@@ -167,8 +203,10 @@ bool saveWindowPicture(HWND window, const std::string& path) {
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  // Shared for deleting too: the program may replace the file while it is read.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bytes.clear();
   std::vector<char> buffer(1 << 20);

@@ -18,6 +18,9 @@ class HaulixProcess {
   bool start(const std::string& arguments = "");
   // The exit code once the process has ended within the time; -1 when it has not.
   int waitForExit(DWORD milliseconds);
+  // Ends the process at once, as kill -9 does: no code of it runs any more. True once it
+  // has ended.
+  bool kill();
   DWORD processId() const { return info_.dwProcessId; }
 
  private:
@@ -26,6 +29,11 @@ class HaulixProcess {
 
 // The path of haulix.exe, from the environment (HAULIX_EXE, a Unix or Windows path).
 std::string haulixPath();
+// The program's settings under HKEY_CURRENT_USER\Software\Haulix; false on failure.
+bool setHaulixNumber(const char* name, DWORD value);
+bool setHaulixText(const char* name, const std::string& text);
+// Application Data\Haulix\haulix.db.
+std::string haulixDatabasePath();
 
 // The Download Window of whichever process shows it; null when none appears in time.
 HWND waitForDownloadWindow(DWORD milliseconds);

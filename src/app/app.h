@@ -29,7 +29,7 @@
 #include "platform/registry.h"
 #include "platform/shell.h"
 #include "platform/text_rules.h"
-#include "platform/win32/list_view_rows.h"
+#include "platform/win32/owner_data_rows.h"
 #include "download/queue_database.h"
 #include "download/queue_saver.h"
 #include "store/settings.h"
@@ -141,7 +141,7 @@ class App {
   Internet* internet() { return internet_.get(); }
   TransferEngine& engine() { return *engine_; }
   DownloadQueue& queue() { return *queue_; }
-  ListViewRows<DownloadItem>& downloadRows() { return downloadRows_; }
+  OwnerDataRows<DownloadItem>& downloadRows() { return downloadRows_; }
   ItemCommands& commands() { return *commands_; }
   TransferScheduler& scheduler() { return *scheduler_; }
   QueueDatabase& database() { return *database_; }
@@ -203,7 +203,7 @@ class App {
   std::unique_ptr<Internet> internet_;
   std::unique_ptr<TransferEngine> engine_;
   std::unique_ptr<DownloadQueue> queue_;
-  ListViewRows<DownloadItem> downloadRows_;
+  OwnerDataRows<DownloadItem> downloadRows_;
   std::unique_ptr<ItemCommands> commands_;
   std::unique_ptr<TransferScheduler> scheduler_;
   std::unique_ptr<QueueDatabase> database_;

@@ -47,6 +47,9 @@ void DownloadRole::createColumns(int clientWidth) {
 
 void DownloadRole::addNewRows() {
   DownloadQueue& queue = app_.queue();
+  // Each item has a row, and each row an item, once the new items have theirs: the queue
+  // is walked only when there are some.
+  if (queue.size() == static_cast<size_t>(app_.downloadRows().rowCount())) return;
   int count = 0;
   for (DownloadItem* item = queue.first(); item; item = item->next)
     if (!item->rowShown) ++count;
@@ -140,6 +143,15 @@ LRESULT DownloadRole::onListNotify(const NMHDR& header, bool& handled) {
     case NM_RCLICK:
       showDownloadMenu();
       return 0;
+    case LVN_GETDISPINFOA:
+      app_.downloadRows().fillDisplayInfo(
+          const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)));
+      handled = true;
+      return 0;
+    case LVN_ODFINDITEMA:
+      // Typing in the list finds no row: the first column holds status words.
+      handled = true;
+      return -1;
     case NM_DBLCLK:
       if (DownloadItem* item = itemUnderCursor())
         app_.commands().openItem(*item, OpenTarget::kOpen);
@@ -170,7 +182,8 @@ LRESULT DownloadRole::onCustomDraw(NMLVCUSTOMDRAW& draw, bool& handled) {
   if (stage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
   if (stage == CDDS_ITEMPREPAINT) return CDRF_NOTIFYSUBITEMDRAW;
   if (stage == (CDDS_ITEMPREPAINT | CDDS_SUBITEM) &&
-      paintSizeCell(draw, app_.windows().list, app_.theme()))
+      paintSizeCell(draw, app_.downloadRows().rowRecord(static_cast<int>(draw.nmcd.dwItemSpec)),
+                    app_.windows().list, app_.theme()))
     return CDRF_SKIPDEFAULT;
   return CDRF_DODEFAULT;
 }
@@ -201,8 +214,7 @@ void DownloadRole::prepareDownloadMenu(HMENU menu, DownloadItem* underCursor) {
   RowList<DownloadItem>& rows = app_.downloadRows();
   actedOn_ = underCursor;
   bool anyQueued = false, anyActive = false;
-  for (int row = 0, count = rows.rowCount(); row < count; ++row) {
-    if (!rows.isSelected(row)) continue;
+  for (int row = rows.nextSelected(-1); row >= 0; row = rows.nextSelected(row)) {
     DownloadItem* item = rows.rowRecord(row);
     if (!item) continue;
     actedOn_ = item;
@@ -232,10 +244,8 @@ bool DownloadRole::onMenuCommand(UINT command) {
 
 void DownloadRole::forEachSelected(void (ItemCommands::*command)(DownloadItem&)) {
   RowList<DownloadItem>& rows = app_.downloadRows();
-  for (int row = 0, count = rows.rowCount(); row < count; ++row) {
-    if (!rows.isSelected(row)) continue;
+  for (int row = rows.nextSelected(-1); row >= 0; row = rows.nextSelected(row))
     if (DownloadItem* item = rows.rowRecord(row)) (app_.commands().*command)(*item);
-  }
 }
 
 // After a Pause or Reset from the menu, so that the scheduler does not start the item

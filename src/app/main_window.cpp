@@ -97,7 +97,9 @@ void App::createChildren() {
                reinterpret_cast<LPARAM>(images_.imageList()));
   windows_.list =
       child(main, WC_LISTVIEWA,
-            LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE | LVS_ALIGNLEFT,
+            LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE | LVS_ALIGNLEFT |
+                // The download list asks for its rows: it may hold 100,000.
+                (download ? LVS_OWNERDATA : 0),
             kListId, instance_);
   SendMessageA(windows_.list, LVM_SETIMAGELIST, LVSIL_SMALL,
                reinterpret_cast<LPARAM>(images_.imageList()));

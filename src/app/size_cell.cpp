@@ -43,9 +43,9 @@ RECT cellRect(HWND list, int row, int column) {
   return rect;
 }
 
-bool paintSizeCell(const NMLVCUSTOMDRAW& draw, HWND list, const Theme& theme) {
+bool paintSizeCell(const NMLVCUSTOMDRAW& draw, const DownloadItem* item, HWND list,
+                   const Theme& theme) {
   if (draw.iSubItem != kSizeColumn) return false;
-  const auto* item = reinterpret_cast<const DownloadItem*>(draw.nmcd.lItemlParam);
   if (!item || !item->job) return false;
   const TransferJob& job = *item->job;
   const std::string sizeText = jobSizeText(job);

@@ -9,8 +9,9 @@
 // The Size cell of a download row being transferred: a bar that shows, column by column,
 // how much of that part of the file has arrived, with the size text over it. False (the
 // list paints the cell itself) for other cells and for rows without a size text and piece
-// map.
-bool paintSizeCell(const NMLVCUSTOMDRAW& draw, HWND list, const Theme& theme);
+// map. `item` is the row's item.
+bool paintSizeCell(const NMLVCUSTOMDRAW& draw, const DownloadItem* item, HWND list,
+                   const Theme& theme);
 
 // The sub-item rectangle of a cell; all 0 on failure.
 RECT cellRect(HWND list, int row, int column);

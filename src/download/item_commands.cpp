@@ -51,9 +51,9 @@ void ItemCommands::resetItem(DownloadItem& item) {
 }
 
 void ItemCommands::markSelected(MarkMode mode) {
-  for (int row = 0, rows = rows_.rowCount(); row < rows; ++row) {
+  for (int row = rows_.nextSelected(-1); row >= 0; row = rows_.nextSelected(row)) {
     DownloadItem* item = rows_.rowRecord(row);
-    if (!item || !rows_.isSelected(row) || item->state != DownloadState::Queued) continue;
+    if (!item || item->state != DownloadState::Queued) continue;
     switch (mode) {
       case MarkMode::kFirst: item->priority = 1; break;
       case MarkMode::kLast: item->priority = -1; break;
@@ -70,9 +70,14 @@ void ItemCommands::markSelected(MarkMode mode) {
 int ItemCommands::clearSelected(ClearAction action, SavedFileDeletion deletion) {
   const int rows = rows_.rowCount();
   const bool everyRow = rows > 0 && rows_.selectedCount() == rows;
+  // From the last selected row to the first: deleting a row leaves the rows before it
+  // where they are.
+  std::vector<int> selected;
+  for (int row = rows_.nextSelected(-1); row >= 0; row = rows_.nextSelected(row))
+    selected.push_back(row);
   int count = 0;
-  for (int row = rows - 1; row >= 0; --row) {
-    if (!rows_.isSelected(row)) continue;
+  for (auto place = selected.rbegin(); place != selected.rend(); ++place) {
+    const int row = *place;
     DownloadItem* item = rows_.rowRecord(row);
     if (!item) continue;
     if (action == ClearAction::kCount) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,12 @@ class RowList {
   // The record of a row; nullptr when the row does not exist.
   virtual Record* rowRecord(int row) const = 0;
   virtual bool isSelected(int row) const = 0;
+  // The first selected row after `after` (-1: from the start); -1 when there is none.
+  virtual int nextSelected(int after) const {
+    for (int row = std::max(after + 1, 0), count = rowCount(); row < count; ++row)
+      if (isSelected(row)) return row;
+    return -1;
+  }
   // The record of the row holding the selection mark; nullptr when none.
   virtual Record* selectionMarkRecord() const = 0;
   // The row showing a record; -1 when it has none.

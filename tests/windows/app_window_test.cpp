@@ -156,7 +156,7 @@ TEST_F(DownloadWindow, StatusLineCountsOneRowAndAThousandRows) {
   EXPECT_EQ(app_->surface().statusText(), "1 file");
 
   app_->commands().clearSelected(ClearAction::kRemove, SavedFileDeletion::kNone);
-  SendMessageA(list(), LVM_DELETEALLITEMS, 0, 0);
+  app_->downloadRows().deleteAllRows();
   app_->queue().removeItem(app_->queue().first());
   std::string text;
   for (int i = 0; i < 1000; ++i) text += "http://h/" + std::to_string(i) + "\r\n";
@@ -167,46 +167,42 @@ TEST_F(DownloadWindow, StatusLineCountsOneRowAndAThousandRows) {
   EXPECT_EQ(app_->surface().statusText(), "1,000 files  1,000 to get  2 selected");
 }
 
-// Counts the cell writes the list receives.
-class CountingList {
- public:
-  explicit CountingList(HWND list) : list_(list) {
-    SetPropA(list, "CountingList", this);
-    original_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&procedure)));
+// What the list would paint again: the parts of the row's cells in its update region.
+std::vector<bool> cellsToPaint(HWND list, int row) {
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  GetUpdateRgn(list, region, FALSE);
+  std::vector<bool> dirty;
+  for (int column = 0; column < 6; ++column) {
+    RECT cell = {};
+    cell.top = column;
+    cell.left = LVIR_LABEL;
+    SendMessageA(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+    InflateRect(&cell, -1, -1);
+    dirty.push_back(RectInRegion(region, &cell) != FALSE);
   }
-  ~CountingList() {
-    SetWindowLongPtrA(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-    RemovePropA(list_, "CountingList");
-  }
-  int writes = 0;
+  DeleteObject(region);
+  return dirty;
+}
 
- private:
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-    auto* self = static_cast<CountingList*>(GetPropA(window, "CountingList"));
-    if (message == LVM_SETITEMA) ++self->writes;
-    return CallWindowProcA(self->original_, window, message, w, l);
-  }
-  HWND list_;
-  WNDPROC original_ = nullptr;
-};
-
-TEST_F(DownloadWindow, RewritingARowSetsOnlyTheCellsThatChanged) {
+TEST_F(DownloadWindow, RewritingARowRepaintsOnlyTheCellsThatChanged) {
   open(ProcessRole::kDownload);
   addAddresses("http://h/file.zip");
   DownloadItem& item = *rowItem(0);
-  CountingList counting(list());
+  UpdateWindow(app_->windows().main);
+  ValidateRect(list(), nullptr);
   app_->commands().refreshRow(item);
-  EXPECT_EQ(counting.writes, 0);
+  RECT dirty = {};
+  EXPECT_FALSE(GetUpdateRect(list(), &dirty, FALSE));
   item.priority = 1;
   app_->commands().refreshRow(item);
-  EXPECT_EQ(counting.writes, 1);
   EXPECT_EQ(cell(0, 0), "First");
+  EXPECT_EQ(cellsToPaint(list(), 0), (std::vector<bool>{true, false, false, false, false, false}));
+  ValidateRect(list(), nullptr);
   item.state = DownloadState::Done;
   item.size = 2048;
   item.savedPath = "C:\\d\\file.zip";
   app_->commands().refreshRow(item);
-  EXPECT_EQ(counting.writes, 1 + 3);
+  EXPECT_EQ(cellsToPaint(list(), 0), (std::vector<bool>{true, false, true, false, false, true}));
   EXPECT_EQ(cell(0, 2), "2 KB");
   EXPECT_EQ(cell(0, 5), "C:\\d\\file.zip");
 }

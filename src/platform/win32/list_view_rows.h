@@ -36,6 +36,10 @@ class ListViewRows final : public RowList<Record> {
     return (send(LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
   }
 
+  int nextSelected(int after) const override {
+    return static_cast<int>(send(LVM_GETNEXTITEM, after, LVNI_SELECTED));
+  }
+
   Record* selectionMarkRecord() const override {
     int mark = static_cast<int>(send(LVM_GETSELECTIONMARK, 0, 0));
     return mark == -1 ? nullptr : rowRecord(mark);

@@ -1,0 +1,225 @@
+#pragma once
+#include <windows.h>
+// After windows.h, which the other system headers need first.
+#include <commctrl.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/row_list.h"
+
+// The RowList port on a report-style list view that asks for its rows (LVS_OWNERDATA): the
+// rows, their records and their cells live here, and the control keeps only their number
+// and their selection. Adding, sorting and painting then cost what the visible rows and
+// the changed cells cost, not what the whole list holds; a list of 100,000 rows takes as
+// long to show as one of 100. The control's parent hands its LVN_GETDISPINFO here.
+template <class Record>
+class OwnerDataRows final : public RowList<Record> {
+ public:
+  explicit OwnerDataRows(HWND list = nullptr) : list_(list) {}
+  void attach(HWND list) { list_ = list; }
+  HWND handle() const { return list_; }
+
+  int rowCount() const override { return static_cast<int>(shown()); }
+  int selectedCount() const override {
+    return std::max<int>(0, static_cast<int>(send(LVM_GETSELECTEDCOUNT, 0, 0)));
+  }
+  Record* rowRecord(int row) const override {
+    const Row* found = at(row);
+    return found ? found->record : nullptr;
+  }
+  bool isSelected(int row) const override {
+    return (send(LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+  }
+  int nextSelected(int after) const override {
+    return static_cast<int>(send(LVM_GETNEXTITEM, after, LVNI_SELECTED));
+  }
+  Record* selectionMarkRecord() const override {
+    return rowRecord(static_cast<int>(send(LVM_GETSELECTIONMARK, 0, 0)));
+  }
+  int findRow(const Record* record) const override {
+    compact();
+    if (indexStale_) {
+      index_.clear();
+      index_.reserve(rows_.size());
+      for (size_t i = 0; i < rows_.size(); ++i) index_[rows_[i].record] = static_cast<int>(i);
+      indexStale_ = false;
+    }
+    auto found = index_.find(record);
+    return found == index_.end() ? -1 : found->second;
+  }
+  std::string cellText(int row, int column) const override {
+    const Row* found = at(row);
+    if (!found || column < 0 || column >= static_cast<int>(found->cells.texts.size())) return {};
+    return found->cells.texts[column];
+  }
+
+  void selectAll() override {
+    // Index -1 selects every row with one message.
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  }
+  void showLastRow() override {
+    if (!rows_.empty()) send(LVM_ENSUREVISIBLE, rowCount() - 1, FALSE);
+  }
+  // Rows deleted from the last towards the first (as the commands do) are only marked;
+  // the list closes up once, when a row at or after the first mark is asked for.
+  void deleteRow(int row) override {
+    if (row < 0 || row >= rowCount()) return;
+    if (static_cast<size_t>(row) >= firstDeleted_) compact();
+    rows_[row].record = nullptr;
+    firstDeleted_ = static_cast<size_t>(row);
+    ++deleted_;
+    indexStale_ = true;
+    send(LVM_DELETEITEM, row, 0);
+  }
+  void deleteAllRows() override {
+    rows_.clear();
+    index_.clear();
+    indexStale_ = false;
+    firstDeleted_ = kNone;
+    deleted_ = 0;
+    send(LVM_DELETEALLITEMS, 0, 0);
+  }
+  void beginBatch(int n) override {
+    if (n < 2) return;
+    compact();
+    rows_.reserve(rows_.size() + n);
+    batching_ = true;
+  }
+  void endBatch(int n) override {
+    if (n < 2) return;
+    batching_ = false;
+    setCount();
+  }
+  void appendRow(const RowCells& cells, int columns, Record* record) override {
+    columns = std::min<int>(columns, static_cast<int>(cells.texts.size()));
+    if (columns < 1) return;
+    compact();
+    Row row{record, cells};
+    row.cells.texts.resize(columns);
+    if (columns < 2) row.cells.image1 = -1;
+    rows_.push_back(std::move(row));
+    if (!indexStale_) index_[record] = static_cast<int>(rows_.size() - 1);
+    if (!batching_) setCount();
+  }
+  void rewriteRow(const Record* record, const RowCells& cells) override {
+    const int row = findRow(record);
+    if (row < 0) return;
+    RowCells& shownCells = rows_[row].cells;
+    if (shownCells.texts.size() < cells.texts.size()) shownCells.texts.resize(cells.texts.size());
+    for (int column = 0; column < static_cast<int>(cells.texts.size()); ++column) {
+      if (shownCells.texts[column] == cells.texts[column]) continue;
+      shownCells.texts[column] = cells.texts[column];
+      // A cell whose text is unchanged keeps its image.
+      if (column == 0) shownCells.image0 = cells.image0;
+      if (column == 1) shownCells.image1 = cells.image1;
+      invalidateCell(row, column);
+    }
+  }
+  void sortRows(const std::function<int(const Record*, const Record*)>& compare) override {
+    compact();
+    // The control keeps the selection by row number: it follows its records.
+    std::vector<Record*> selected;
+    for (int row = nextSelected(-1); row >= 0; row = nextSelected(row))
+      selected.push_back(rows_[row].record);
+    Record* mark = selectionMarkRecord();
+    Record* focused = rowRecord(static_cast<int>(send(LVM_GETNEXTITEM, -1, LVNI_FOCUSED)));
+    std::stable_sort(rows_.begin(), rows_.end(), [&compare](const Row& a, const Row& b) {
+      return compare(a.record, b.record) < 0;
+    });
+    indexStale_ = true;
+    setState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (Record* record : selected) setState(findRow(record), LVIS_SELECTED, LVIS_SELECTED);
+    if (focused) setState(findRow(focused), LVIS_FOCUSED, LVIS_FOCUSED);
+    send(LVM_SETSELECTIONMARK, 0, mark ? findRow(mark) : -1);
+    InvalidateRect(list_, nullptr, FALSE);
+  }
+
+  // The control asks for a cell's text or image (LVN_GETDISPINFO).
+  void fillDisplayInfo(NMLVDISPINFOA& info) const {
+    LVITEMA& item = info.item;
+    const Row* found = at(item.iItem);
+    if (!found) return;
+    const RowCells& cells = found->cells;
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+      const std::string empty;
+      const std::string& text =
+          item.iSubItem >= 0 && item.iSubItem < static_cast<int>(cells.texts.size())
+              ? cells.texts[item.iSubItem]
+              : empty;
+      const size_t n = std::min<size_t>(text.size(), static_cast<size_t>(item.cchTextMax - 1));
+      text.copy(item.pszText, n);
+      item.pszText[n] = '\0';
+    }
+    if (item.mask & LVIF_IMAGE)
+      item.iImage = item.iSubItem == 0 ? cells.image0 : item.iSubItem == 1 ? cells.image1 : -1;
+  }
+
+ private:
+  struct Row {
+    Record* record;
+    RowCells cells;
+  };
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+
+  size_t shown() const { return rows_.size() - deleted_; }
+  // The row, closing up deleted rows first when it lies after one.
+  const Row* at(int row) const {
+    if (row < 0 || static_cast<size_t>(row) >= shown()) return nullptr;
+    if (static_cast<size_t>(row) >= firstDeleted_) compact();
+    return &rows_[row];
+  }
+  void compact() const {
+    if (deleted_ == 0) return;
+    rows_.erase(std::remove_if(rows_.begin() + firstDeleted_, rows_.end(),
+                               [](const Row& row) { return row.record == nullptr; }),
+                rows_.end());
+    firstDeleted_ = kNone;
+    deleted_ = 0;
+  }
+  void setCount() {
+    compact();
+    send(LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    InvalidateRect(list_, nullptr, FALSE);
+  }
+  void setState(int row, UINT state, UINT mask) {
+    if (row < -1) return;
+    LVITEMA item = {};
+    item.stateMask = mask;
+    item.state = state;
+    send(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  }
+  // Only the changed cell is painted again (column 0: its icon and label, not the row).
+  void invalidateCell(int row, int column) {
+    RECT cell = {};
+    cell.top = column;
+    cell.left = column == 0 ? LVIR_LABEL : LVIR_BOUNDS;
+    if (!send(LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell))) return;
+    if (column == 0) {
+      RECT icon = {};
+      icon.left = LVIR_ICON;
+      if (send(LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&icon)))
+        cell.left = std::min(cell.left, icon.left);
+    }
+    InvalidateRect(list_, &cell, FALSE);
+  }
+  LRESULT send(UINT message, WPARAM w, LPARAM l) const {
+    return SendMessageA(list_, message, w, l);
+  }
+
+  HWND list_;
+  // Rows in display order; deleted rows (record null) wait at or after firstDeleted_.
+  mutable std::vector<Row> rows_;
+  mutable size_t firstDeleted_ = kNone;
+  mutable size_t deleted_ = 0;
+  bool batching_ = false;
+  mutable std::unordered_map<const Record*, int> index_;
+  mutable bool indexStale_ = false;
+};

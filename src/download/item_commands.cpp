@@ -1,5 +1,6 @@
 #include "download/item_commands.h"
 
+#include <mutex>
 #include <vector>
 
 #include "download/job_text.h"
@@ -33,7 +34,14 @@ void ItemCommands::startItem(DownloadItem& item) {
     applySiteCredential(settings_.settings(), address);
     item.job = queue_.engine().createJob(address, settings_.settings().saveFolder, "");
   }
-  if (item.job->result == kJobNoResult) ++item.job->wanted;
+  if (item.job->result == kJobNoResult) {
+    ++item.job->wanted;
+    // The worker starts now: left to the next pass it would wait for the idle timer, since
+    // nothing else wakes the loop before then, and a finished file's place would stay empty.
+    TransferEngine& engine = queue_.engine();
+    std::lock_guard<std::mutex> hold(engine.lock());
+    engine.jobPass(*item.job);
+  }
   refreshRow(item);
 }
 

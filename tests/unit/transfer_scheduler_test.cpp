@@ -68,6 +68,20 @@ TEST_F(TransferSchedulerTest, StartsUpToFilesAtOnceAndTheNextWhenOneEnds) {
   EXPECT_EQ(world.rows.text(4, 0), "Done");
 }
 
+// The pass that finds a file finished starts the next item's transfer: nothing else would
+// wake the loop before the idle timer.
+TEST_F(TransferSchedulerTest, AFinishedFilesPlaceGoesToTheNextItemInTheSamePass) {
+  world.setNumber("get", &Settings::filesAtOnce, 1);
+  world.queue.addAddresses("http://h/1\r\nhttp://h/2");
+  world.showNewRows();
+  DownloadItem* first = world.queue.first();
+  DownloadItem* second = first->next;
+  ASSERT_TRUE(world.runUntil([&] { return first->state == DownloadState::Done; }));
+  ASSERT_NE(second->job, nullptr);
+  EXPECT_EQ(second->job->started, 1);
+  EXPECT_EQ(second->job->wanted, 0);
+}
+
 TEST_F(TransferSchedulerTest, StartsNothingByItselfWhilePausedOrWithFilesAtOnceZero) {
   gate = world.internet.makeGate(0);
   world.queue.addAddresses("http://h/1\r\nhttp://h/2");
@@ -92,9 +106,9 @@ TEST_F(TransferSchedulerTest, EachGetOnATransferAsksForOneMoreConnection) {
   world.showNewRows();
   world.commands.startItem(*item);
   ASSERT_NE(item->job, nullptr);
-  EXPECT_EQ(item->job->wanted, 1);
+  EXPECT_EQ(item->job->wanted + item->job->started, 1);
   world.commands.startItem(*item);
-  EXPECT_EQ(item->job->wanted, 2);
+  EXPECT_EQ(item->job->wanted + item->job->started, 2);
   // Only Queued items start.
   DownloadItem* done = world.add("http://h/b.bin");
   world.saveFile(*done, "C:\\s\\b.bin", "b");

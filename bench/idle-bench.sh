@@ -1,6 +1,7 @@
 #!/bin/sh
-# Times the Download Window's idle pass and a full paint with 10,000 rows, under Wine on a
-# private display. Usage: bench/idle-bench.sh [WINDOWS_BUILD_DIR]  (default build/windows)
+# Times the Download Window's start with its rows in haulix.db, its idle pass, a full paint
+# and 10,000 pasted addresses, with 10,000 and with 100,000 rows, under Wine on a private
+# display. Usage: bench/idle-bench.sh [WINDOWS_BUILD_DIR]  (default build/windows)
 set -e
 build=$(cd "${1:-build/windows}" && pwd)
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,4 +15,9 @@ trap 'kill $xvfb_pid 2>/dev/null || true' EXIT INT TERM
 export DISPLAY=":$n"
 i=0
 while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-"$here/scripts/wine-run.sh" "$WINEPREFIX" "$build/haulix_idle_bench.exe"
+status=0
+for rows in 10000 100000; do
+  echo "== $rows rows"
+  "$here/scripts/wine-run.sh" "$WINEPREFIX" "$build/haulix_idle_bench.exe" $rows || status=$?
+done
+exit $status

@@ -149,9 +149,10 @@ LRESULT DownloadRole::onListNotify(const NMHDR& header, bool& handled) {
       handled = true;
       return 0;
     case LVN_ODFINDITEMA:
-      // Typing in the list finds no row: the first column holds status words.
+    case LVN_ODFINDITEMW:
+      // Typing in the list goes to the next row whose status begins with what was typed.
       handled = true;
-      return -1;
+      return app_.downloadRows().findText(header);
     case NM_DBLCLK:
       if (DownloadItem* item = itemUnderCursor())
         app_.commands().openItem(*item, OpenTarget::kOpen);

@@ -54,6 +54,10 @@ class OwnerDataRowsTest : public testing::Test {
       self->rows_.fillDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(l));
       return 0;
     }
+    if (self && message == WM_NOTIFY &&
+        (reinterpret_cast<NMHDR*>(l)->code == static_cast<UINT>(LVN_ODFINDITEMA) ||
+         reinterpret_cast<NMHDR*>(l)->code == static_cast<UINT>(LVN_ODFINDITEMW)))
+      return self->rows_.findText(*reinterpret_cast<NMHDR*>(l));
     return DefWindowProcA(window, message, w, l);
   }
 
@@ -205,6 +209,41 @@ TEST_F(OwnerDataRowsTest, SelectionFollowsItsRecordsThroughSortsAndDeletes) {
   rows_.deleteAllRows();
   EXPECT_EQ(rows_.rowCount(), 0);
   EXPECT_EQ(controlCount(), 0);
+}
+
+// As typing in the list looks for a row; the control asks with wide texts or narrow ones.
+TEST_F(OwnerDataRowsTest, FindsTheFirstRowFromTheStartWhoseFirstTextBeginsWithTheOneAskedFor) {
+  for (Thing* thing : {&a_, &b_, &c_, &d_}) {
+    const char* status = thing == &b_ ? "Queued" : thing == &d_ ? "Failed" : "Done";
+    rows_.appendRow(cells({status}), 1, thing);
+  }
+  struct Case {
+    int start;
+    const wchar_t* text;
+    UINT flags;
+    int row;
+  } cases[] = {
+      {-1, L"q", LVFI_PARTIAL | LVFI_WRAP, 1}, {1, L"do", LVFI_PARTIAL | LVFI_WRAP, 2},
+      {3, L"do", LVFI_PARTIAL | LVFI_WRAP, 0}, {3, L"do", LVFI_PARTIAL, -1},
+      {0, L"done", LVFI_STRING, 0},            {0, L"Don", LVFI_STRING, -1},
+      {0, L"x", LVFI_PARTIAL | LVFI_WRAP, -1},
+  };
+  for (const Case& c : cases) {
+    NMLVFINDITEMW wide = {};
+    wide.hdr.code = static_cast<UINT>(LVN_ODFINDITEMW);
+    wide.iStart = c.start;
+    wide.lvfi.flags = c.flags;
+    wide.lvfi.psz = c.text;
+    EXPECT_EQ(rows_.findText(wide.hdr), c.row) << c.start;
+    char narrowText[16] = {};
+    WideCharToMultiByte(CP_ACP, 0, c.text, -1, narrowText, sizeof narrowText, nullptr, nullptr);
+    NMLVFINDITEMA narrow = {};
+    narrow.hdr.code = static_cast<UINT>(LVN_ODFINDITEMA);
+    narrow.iStart = c.start;
+    narrow.lvfi.flags = c.flags;
+    narrow.lvfi.psz = narrowText;
+    EXPECT_EQ(rows_.findText(narrow.hdr), c.row) << c.start << " " << narrowText;
+  }
 }
 
 }  // namespace

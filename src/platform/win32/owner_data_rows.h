@@ -142,6 +142,43 @@ class OwnerDataRows final : public RowList<Record> {
     InvalidateRect(list_, nullptr, FALSE);
   }
 
+  // The control looks for a row by the text of its first column, as typing in the list
+  // does (LVN_ODFINDITEMA, or LVN_ODFINDITEMW with a wide text): the first row from the
+  // start asked for on (from the top with wrapping) whose text begins with the one asked for
+  // (equals it, without LVFI_PARTIAL), case aside. -1 when none, or for searches by other
+  // than text.
+  int findText(const NMHDR& header) const {
+    const bool wide = header.code == static_cast<UINT>(LVN_ODFINDITEMW);
+    const auto& find = reinterpret_cast<const NMLVFINDITEMA&>(header);
+    const UINT flags = find.lvfi.flags;
+    if (!(flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
+    std::string wanted;
+    if (wide) {
+      const auto* text = reinterpret_cast<const wchar_t*>(find.lvfi.psz);
+      const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+      if (bytes <= 0) return -1;
+      wanted.resize(bytes);
+      WideCharToMultiByte(CP_ACP, 0, text, -1, wanted.data(), bytes, nullptr, nullptr);
+      wanted.resize(bytes - 1);
+    } else {
+      wanted = find.lvfi.psz;
+    }
+    const int count = rowCount();
+    const int length = static_cast<int>(wanted.size());
+    const int start = find.iStart < 0 || find.iStart >= count ? 0 : find.iStart;
+    for (int n = 0; n < count; ++n) {
+      const int row = start + n < count ? start + n : start + n - count;
+      if (row < start && !(flags & LVFI_WRAP)) break;
+      const std::string& text = at(row)->cells.texts[0];
+      const int shown = static_cast<int>(text.size());
+      if (flags & LVFI_PARTIAL ? shown < length : shown != length) continue;
+      if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text.c_str(), length,
+                         wanted.c_str(), length) == CSTR_EQUAL)
+        return row;
+    }
+    return -1;
+  }
+
   // The control asks for a cell's text or image (LVN_GETDISPINFO).
   void fillDisplayInfo(NMLVDISPINFOA& info) const {
     LVITEMA& item = info.item;

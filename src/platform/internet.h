@@ -48,8 +48,12 @@ class Internet {
   virtual bool queryHeaderNumber(NetHandle request, uint32_t level, uint32_t& value) = 0;
   // A reply header as text; false when absent.
   virtual bool queryHeaderText(NetHandle request, uint32_t level, std::string& text) = 0;
-  // Blocking: opens an address of any scheme the library knows (InternetOpenUrl).
-  virtual NetHandle openAddress(const std::string& fullAddress, uint32_t flags) = 0;
+  // An address of any scheme the library knows, ready to be opened by openAddress; touches
+  // no network. Split in two so that the worker holds a handle, which close() releases,
+  // while the open waits on the server.
+  virtual NetHandle prepareAddress(const std::string& fullAddress, uint32_t flags) = 0;
+  // Blocking: opens the prepared address (InternetOpenUrl); false when it cannot be opened.
+  virtual bool openAddress(NetHandle address) = 0;
   // Blocking: how many bytes can be read now; 0 at the end of the reply.
   virtual bool queryDataAvailable(NetHandle handle, uint32_t& available) = 0;
   // Blocking: reads up to `size` bytes; `got` is 0 only at the end of the reply.

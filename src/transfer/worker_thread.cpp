@@ -159,19 +159,22 @@ TransferWorker* TransferEngine::openByAddress(Lock& lock, TransferWorker* worker
     finishWorker(*worker, WorkerState::Refused);
     return nullptr;
   }
-  const std::string address = worker->fullAddress;
-  const std::string workerId = beforeCall(lock, *worker);
-  const NetHandle handle = internet_.openAddress(address, request_flags::kExistingConnect);
-  worker = afterCall(lock, workerId);
-  if (!worker) {
-    if (handle != 0) internet_.close(handle);
-    return nullptr;
-  }
-  if (handle == 0) {
+  // The handle is the worker's before the open waits on the server, so that stopping the
+  // worker (or ending the program) releases the wait instead of waiting for the server.
+  worker->request = internet_.prepareAddress(worker->fullAddress, request_flags::kExistingConnect);
+  if (worker->request == 0) {
     finishWorker(*worker, WorkerState::NetworkError);
     return nullptr;
   }
-  worker->request = handle;
+  const NetHandle handle = worker->request;
+  const std::string workerId = beforeCall(lock, *worker);
+  const bool opened = internet_.openAddress(handle);
+  worker = afterCall(lock, workerId);
+  if (!worker) return nullptr;
+  if (!opened) {
+    finishWorker(*worker, WorkerState::NetworkError);
+    return nullptr;
+  }
   return worker;
 }
 

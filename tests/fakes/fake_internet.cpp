@@ -411,31 +411,36 @@ bool FakeInternet::queryHeaderText(NetHandle request, uint32_t level, std::strin
   }
 }
 
-NetHandle FakeInternet::openAddress(const std::string& fullAddress, uint32_t flags) {
-  Lock lock(mutex_);
+NetHandle FakeInternet::prepareAddress(const std::string& fullAddress, uint32_t flags) {
+  std::lock_guard<std::mutex> hold(mutex_);
   if (aborted_) return 0;
-  FakeRequest asked;
-  asked.address = fullAddress;
-  asked.flags = flags;
-  requests_.push_back(asked);
+  auto state = std::make_unique<HandleState>();
+  state->kind = HandleState::Kind::kAddress;
+  state->request.address = fullAddress;
+  state->request.flags = flags;
+  return addHandle(std::move(state));
+}
+
+bool FakeInternet::openAddress(NetHandle address) {
+  Lock lock(mutex_);
+  HandleState* state = find(address);
+  if (isClosed(address) || state->kind != HandleState::Kind::kAddress || state->sent) return false;
+  state->sent = true;
+  requests_.push_back(state->request);
   Handler handler = addressHandler_;
-  if (!handler) return 0;
+  if (!handler) return false;
+  const FakeRequest asked = state->request;
   lock.unlock();
   FakeReply reply = handler(asked);
   lock.lock();
+  if (isClosed(address)) return false;
   if (reply.stallBeforeReply) {
-    // Nothing to close yet: only the end of the test releases it.
-    waitBlocked(lock, [&] { return aborted_; });
-    return 0;
+    waitBlocked(lock, [&] { return isClosed(address); });
+    return false;
   }
-  if (aborted_ || reply.statusCode != 200) return 0;
-  auto state = std::make_unique<HandleState>();
-  state->kind = HandleState::Kind::kAddress;
-  state->request = asked;
-  state->sent = true;
-  HandleState& made = *state;
-  startReply(made, std::move(reply));
-  return addHandle(std::move(state));
+  if (reply.statusCode != 200) return false;
+  startReply(*state, std::move(reply));
+  return true;
 }
 
 bool FakeInternet::queryDataAvailable(NetHandle handle, uint32_t& available) {

@@ -129,7 +129,8 @@ class FakeInternet final : public Internet {
   bool sendRequest(NetHandle request) override;
   bool queryHeaderNumber(NetHandle request, uint32_t level, uint32_t& value) override;
   bool queryHeaderText(NetHandle request, uint32_t level, std::string& text) override;
-  NetHandle openAddress(const std::string& fullAddress, uint32_t flags) override;
+  NetHandle prepareAddress(const std::string& fullAddress, uint32_t flags) override;
+  bool openAddress(NetHandle address) override;
   bool queryDataAvailable(NetHandle handle, uint32_t& available) override;
   bool read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) override;
   void close(NetHandle handle) override;

@@ -49,6 +49,22 @@ TEST_F(TransferThreadsTest, RemovingAWorkerWhileItsThreadWaitsForTheReplyIsSafe)
   EXPECT_EQ(internet.blockedCalls(), 0);
 }
 
+TEST_F(TransferThreadsTest, TheEngineEndsWhileAnAddressOpenedDirectlyWaitsForItsServer) {
+  // An FTP server that takes the connection and never answers.
+  internet.setAddressHandler([](const FakeRequest&) {
+    FakeReply reply;
+    reply.stallBeforeReply = true;
+    return reply;
+  });
+  TransferJob* job = engine->createJob(address("ftp://", "f"), kFolder, "");
+  job->wanted = 1;
+  engine->runJobPass();
+  ASSERT_TRUE(internet.waitForBlockedCalls(1));
+  engine.reset();  // the fake releases the open only when its handle is closed
+  EXPECT_EQ(internet.blockedCalls(), 0);
+  EXPECT_EQ(internet.openHandles(), 0);
+}
+
 TEST_F(TransferThreadsTest, AConnectionMadeForAWorkerRemovedMeanwhileIsClosed) {
   const int gate = internet.makeGate(0);
   internet.setConnectGate("h", 80, gate);

@@ -96,7 +96,8 @@ bool startDetached(std::function<void()> body) {
 }  // namespace
 
 struct NetHandleTable::Entry {
-  uintptr_t native = 0;
+  uintptr_t native = 0;           // 0 while a pending handle is not open yet
+  NetHandleTable::Opener opener;  // set until a pending handle's open begins
   std::weak_ptr<Entry> parent;
   std::vector<std::weak_ptr<Entry>> children;
   bool closed = false;    // no new calls; waiting callers are released
@@ -139,12 +140,21 @@ struct NetHandleTable::State {
   // Marks an entry and its descendants closed and wakes their waiters. Its native handle
   // goes in line to be closed when no call is inside the library on it; true when it did.
   bool closeLocked(const std::shared_ptr<Entry>& entry) {
-    if (!entry->closed) {
-      entry->closed = true;
-      if (!entry->released) ++unreleased;
-    }
-    entry->changed.notify_all();
+    markClosedLocked(*entry);
     return releaseIfIdleLocked(entry);
+  }
+
+  // A closed parent fails its children's calls at once, even while a call on the parent
+  // (the opening of a child, say) keeps its native open a while longer.
+  void markClosedLocked(Entry& entry) {
+    if (!entry.closed) {
+      entry.closed = true;
+      if (!entry.released) ++unreleased;
+    }
+    entry.changed.notify_all();
+    for (auto& weak : entry.children) {
+      if (auto child = weak.lock()) markClosedLocked(*child);
+    }
   }
 
   bool releaseIfIdleLocked(const std::shared_ptr<Entry>& entry) {
@@ -155,6 +165,8 @@ struct NetHandleTable::State {
     entry->chunks.clear();
     entry->spare.clear();
     entry->buffered = 0;
+    // A pending handle closed before (or when) its open failed has no native to close.
+    if (entry->native == 0) return false;
     closing.push_back(entry->native);
     return true;
   }
@@ -243,12 +255,69 @@ NetHandle NetHandleTable::add(uintptr_t native, NetHandle parent) {
   return 0;
 }
 
+NetHandle NetHandleTable::addPending(NetHandle parent, Opener opener) {
+  std::lock_guard lock(state_->mutex);
+  std::shared_ptr<Entry> parentEntry = state_->find(parent);
+  if (!parentEntry || parentEntry->closed || !opener) return 0;
+  auto entry = std::make_shared<Entry>();
+  entry->opener = std::move(opener);
+  entry->parent = parentEntry;
+  parentEntry->children.push_back(entry);
+  NetHandle id = state_->nextId++;
+  state_->entries.emplace(id, entry);
+  return id;
+}
+
+bool NetHandleTable::open(NetHandle handle) {
+  struct Outcome {
+    bool done = false;
+    bool ok = false;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  std::unique_lock lock(state_->mutex);
+  std::shared_ptr<Entry> entry = state_->find(handle);
+  if (!entry || entry->closed || !entry->opener) return false;
+  std::shared_ptr<Entry> parent = entry->parent.lock();
+  if (!parent || parent->closed) return false;
+  Opener opener = std::move(entry->opener);
+  entry->opener = nullptr;
+  // The open is a call inside the library on the parent, and stands for one on the handle:
+  // neither native is closed under it.
+  ++parent->inFlight;
+  ++entry->inFlight;
+  const uintptr_t parentNative = parent->native;
+  const bool started =
+      startDetached([state = state_, entry, parent, parentNative, outcome, opener] {
+        const uintptr_t native = opener(parentNative);
+        bool toClose = false;
+        {
+          std::lock_guard lock(state->mutex);
+          outcome->done = true;
+          outcome->ok = native != 0;
+          // Closed meanwhile: the native goes in line to be closed as the call leaves,
+          // before its parent can be.
+          if (!entry->released) entry->native = native;
+          toClose = state->leaveLocked(entry);
+          toClose = state->leaveLocked(parent) || toClose;
+        }
+        if (toClose) runCloser(state);
+      });
+  if (!started) {
+    const bool toClose = state_->leaveLocked(entry) | state_->leaveLocked(parent);
+    lock.unlock();
+    if (toClose) runCloser(state_);
+    return false;
+  }
+  entry->changed.wait(lock, [&] { return outcome->done || entry->closed; });
+  return outcome->done && outcome->ok && !entry->closed;
+}
+
 bool NetHandleTable::use(NetHandle handle, const std::function<bool(uintptr_t)>& call) {
   std::shared_ptr<Entry> entry;
   {
     std::lock_guard lock(state_->mutex);
     entry = state_->find(handle);
-    if (!entry || entry->closed) return false;
+    if (!entry || entry->closed || entry->native == 0) return false;
     ++entry->inFlight;
   }
   bool ok = call(entry->native);
@@ -269,7 +338,7 @@ bool NetHandleTable::useBlocking(NetHandle handle, std::function<bool(uintptr_t)
   auto outcome = std::make_shared<Outcome>();
   std::unique_lock lock(state_->mutex);
   std::shared_ptr<Entry> entry = state_->find(handle);
-  if (!entry) return false;
+  if (!entry || entry->native == 0) return false;
   entry->changed.wait(lock, [&] { return entry->closed || !entry->blockingBusy; });
   if (entry->closed) return false;
   entry->blockingBusy = true;
@@ -301,7 +370,7 @@ bool NetHandleTable::queryDataAvailable(NetHandle handle, uint32_t& available) {
   available = 0;
   std::unique_lock lock(state_->mutex);
   std::shared_ptr<Entry> entry = state_->find(handle);
-  if (!entry || entry->closed) return false;
+  if (!entry || entry->closed || entry->native == 0) return false;
   if (!entry->pumpStarted) {
     entry->pumpStarted = true;
     ++entry->inFlight;

@@ -61,6 +61,16 @@ class NetHandleTable {
   // Takes over a native handle opened under `parent` (0: a root). A null native gives 0; so
   // does a parent closed meanwhile, whose close takes the native handle with it.
   NetHandle add(uintptr_t native, NetHandle parent);
+  // The native handle to open, with the parent's native, in a library call that waits on the
+  // network; 0 when it cannot be opened. It must own everything it uses (it may outlive this).
+  using Opener = std::function<uintptr_t(uintptr_t parentNative)>;
+  // A handle under `parent` whose native one is made later, by open(), so that it can be
+  // closed, and its opening released, while the library still waits for the server. 0 when
+  // the parent is closed or unknown.
+  NetHandle addPending(NetHandle parent, Opener opener);
+  // Blocking: runs the pending handle's opener on a helper thread. False when it fails, or
+  // when the handle is closed first; a native handle the opener makes after that is closed.
+  bool open(NetHandle handle);
   // Runs a quick call on the calling thread with the native handle; false when the handle
   // is closed or unknown.
   bool use(NetHandle handle, const std::function<bool(uintptr_t)>& call);

@@ -152,13 +152,14 @@ bool WinInetInternet::queryHeaderText(NetHandle request, uint32_t level, std::st
                       [&](uintptr_t native) { return queryText(toNative(native), level, text); });
 }
 
-NetHandle WinInetInternet::openAddress(const std::string& fullAddress, uint32_t flags) {
-  HINTERNET opened = nullptr;
-  handles_.use(root_, [&](uintptr_t root) {
-    opened = InternetOpenUrlA(toNative(root), fullAddress.c_str(), nullptr, 0, flags, 0);
-    return opened != nullptr;
+NetHandle WinInetInternet::prepareAddress(const std::string& fullAddress, uint32_t flags) {
+  return handles_.addPending(root_, [fullAddress, flags](uintptr_t root) {
+    return fromNative(InternetOpenUrlA(toNative(root), fullAddress.c_str(), nullptr, 0, flags, 0));
   });
-  return handles_.add(fromNative(opened), root_);
+}
+
+bool WinInetInternet::openAddress(NetHandle address) {
+  return handles_.open(address);
 }
 
 bool WinInetInternet::queryDataAvailable(NetHandle handle, uint32_t& available) {

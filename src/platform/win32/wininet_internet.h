@@ -10,8 +10,9 @@
 // limits, so that several transfers from one server run at once; the destructor closes
 // every handle still open. When the root cannot be opened, every call fails.
 //
-// Closing a handle releases a call blocked on it at once (see NetHandleTable for how).
-// connect() and openAddress() cannot be released that way: no handle exists while they run.
+// Closing a handle releases a call blocked on it at once (see NetHandleTable for how), an
+// address being opened included. connect() cannot be released that way (no handle exists
+// while it runs), but it touches no network: connections are made by sendRequest().
 class WinInetInternet final : public Internet {
  public:
   WinInetInternet();
@@ -29,7 +30,8 @@ class WinInetInternet final : public Internet {
   bool sendRequest(NetHandle request) override;
   bool queryHeaderNumber(NetHandle request, uint32_t level, uint32_t& value) override;
   bool queryHeaderText(NetHandle request, uint32_t level, std::string& text) override;
-  NetHandle openAddress(const std::string& fullAddress, uint32_t flags) override;
+  NetHandle prepareAddress(const std::string& fullAddress, uint32_t flags) override;
+  bool openAddress(NetHandle address) override;
   bool queryDataAvailable(NetHandle handle, uint32_t& available) override;
   bool read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) override;
   void close(NetHandle handle) override;

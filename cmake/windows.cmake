@@ -38,8 +38,10 @@ add_executable(haulix_windows_tests ${HAULIX_WINDOWS_TEST_SOURCES} ${HAULIX_MANI
 # ws2_32: the local test servers are started, watched and stopped over plain sockets.
 target_link_libraries(haulix_windows_tests PRIVATE haulix_app haulix_fakes gmock gtest_main ws2_32)
 target_compile_definitions(haulix_windows_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# Each test has five minutes: a test's own waits are generous for a busy machine, but a
+# test that hangs must not hold up the suite.
 gtest_discover_tests(haulix_windows_tests DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
-  PROPERTIES LABELS windows)
+  PROPERTIES LABELS windows TIMEOUT 300)
 
 # The fetch benchmark's driver: one download through the transfer engine on the real ports
 # (bench/fetch-bench.sh runs it against nginx, curl and aria2c).

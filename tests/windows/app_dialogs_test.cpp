@@ -8,6 +8,7 @@
 #include "app/download_role.h"
 #include "app/menu_ids.h"
 #include "app_fixture.h"
+#include "dialog_driver.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ struct DialogScript {
 DialogScript* script = nullptr;
 
 void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND dialog = FindWindowA("#32770", script->title.c_str());
+  // This thread's dialog: tests beside this one may show dialogs of the same title.
+  HWND dialog = DialogDriver::dialogOf(GetCurrentThreadId(), script->title);
   if (!dialog || script->ran) return;
   script->ran = true;
   KillTimer(nullptr, id);

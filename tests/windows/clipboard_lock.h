@@ -7,9 +7,10 @@
 class ClipboardLock {
  public:
   ClipboardLock() : mutex_(CreateMutexA(nullptr, FALSE, "HaulixTestsClipboard")) {
-    // An owner that died leaves the lock abandoned, which still hands it over. One that hangs
-    // holds up the others a minute at most; they then go on, and may clash.
-    if (mutex_) WaitForSingleObject(mutex_, 60 * 1000);
+    // An owner that died leaves the lock abandoned, which still hands it over; one that
+    // hangs is ended by its test's time limit, which abandons the lock too. A turn can take
+    // minutes on a busy machine, so the wait is bounded only far beyond that.
+    if (mutex_) WaitForSingleObject(mutex_, 4 * 60 * 1000);
   }
   ~ClipboardLock() {
     if (!mutex_) return;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -34,6 +35,16 @@ BOOL CALLBACK collectDialogs(HWND window, LPARAM l) {
     reinterpret_cast<std::vector<HWND>*>(l)->push_back(window);
   }
   return TRUE;
+}
+
+std::vector<HWND> dialogsOf(DWORD thread) {
+  std::vector<HWND> open;
+  EnumThreadWindows(thread, collectDialogs, reinterpret_cast<LPARAM>(&open));
+  return open;
+}
+
+VOID CALLBACK markAnswered(HWND, UINT, ULONG_PTR answered, LRESULT) {
+  *reinterpret_cast<bool*>(answered) = true;
 }
 
 // --- A small PNG writer: 8-bit RGB rows, stored (uncompressed) deflate blocks. ---
@@ -120,12 +131,16 @@ void DialogDriver::finish() {
   EXPECT_FALSE(timedOut_) << "a dialog the script waited for did not come";
 }
 
+HWND DialogDriver::dialogOf(DWORD thread, const std::string& title) {
+  Search search{&title, nullptr};
+  EnumThreadWindows(thread, findDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 HWND DialogDriver::waitFor(const std::string& title, int milliseconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (std::chrono::steady_clock::now() < end) {
-    Search search{&title, nullptr};
-    EnumThreadWindows(uiThread_, findDialog, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
+    if (HWND found = dialogOf(uiThread_, title)) return found;
     Sleep(20);
   }
   ADD_FAILURE() << "no dialog \"" << title << "\" came";
@@ -133,12 +148,17 @@ HWND DialogDriver::waitFor(const std::string& title, int milliseconds) {
 }
 
 bool DialogDriver::waitGone(HWND dialog, int milliseconds) {
+  return waitUntil([dialog] { return !IsWindow(dialog) || !IsWindowVisible(dialog); },
+                   milliseconds);
+}
+
+bool DialogDriver::waitUntil(const std::function<bool()>& holds, int milliseconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (!IsWindow(dialog) || !IsWindowVisible(dialog)) return true;
+  while (!holds()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
     Sleep(20);
   }
-  return false;
+  return true;
 }
 
 void DialogDriver::giveUp() {
@@ -149,12 +169,32 @@ void DialogDriver::giveUp() {
 
 void DialogDriver::cancelAll() {
   for (int round = 0; round < 20; ++round) {
-    std::vector<HWND> open;
-    EnumThreadWindows(uiThread_, collectDialogs, reinterpret_cast<LPARAM>(&open));
+    std::vector<HWND> open = dialogsOf(uiThread_);
     if (open.empty()) return;
     for (HWND dialog : open) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     Sleep(100);
   }
+}
+
+void DialogDriver::sendAndWait(HWND window, UINT message, WPARAM w, LPARAM l) {
+  const std::vector<HWND> before = dialogsOf(uiThread_);
+  bool& answered = answers_.emplace_back(false);
+  if (!SendMessageCallbackA(window, message, w, l, markAnswered,
+                            reinterpret_cast<ULONG_PTR>(&answered))) {
+    return;
+  }
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+  while (std::chrono::steady_clock::now() < end) {
+    // The answer arrives as a message of this thread.
+    MSG received;
+    while (PeekMessageA(&received, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&received);
+    if (answered) return;
+    for (HWND dialog : dialogsOf(uiThread_)) {
+      if (std::find(before.begin(), before.end(), dialog) == before.end()) return;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  ADD_FAILURE() << "message " << message << " was neither answered nor opened a dialog";
 }
 
 std::string DialogDriver::text(HWND dialog, int id) {
@@ -179,16 +219,11 @@ bool DialogDriver::checked(HWND dialog, int id) {
 }
 
 void DialogDriver::click(HWND dialog, int id) {
-  // A click that opens another modal dialog or a message box answers only when that one
-  // closes; the script must go on meanwhile to work it. So the click waits for its answer
-  // for a while only: a click that needs longer has opened something modal.
-  DWORD_PTR answer = 0;
-  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 1000, &answer);
+  sendAndWait(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 void DialogDriver::pressKey(HWND window, WPARAM virtualKey) {
-  DWORD_PTR answer = 0;
-  SendMessageTimeoutA(window, WM_KEYDOWN, virtualKey, 0, SMTO_NORMAL, 1000, &answer);
+  sendAndWait(window, WM_KEYDOWN, virtualKey, 0);
 }
 
 void DialogDriver::type(HWND dialog, int id, const std::string& text) {

@@ -133,7 +133,8 @@ class WatchingShell final : public Shell {
  public:
   void open(const std::string&, const std::string&) override {}
   std::string chooseFolder(const std::string&) override {
-    HWND sheet = FindWindowA("#32770", "Options");
+    // The sheet of this test, which opens the chooser on its own thread.
+    HWND sheet = DialogDriver::dialogOf(GetCurrentThreadId(), "Options");
     sheetEnabled = sheet && IsWindowEnabled(sheet);
     return "F:\\Picked";
   }

@@ -270,14 +270,15 @@ TEST_F(WinInetInternetTest, QueryAndSmallReadsAlsoDeliverEveryByte) {
 }
 
 TEST_F(WinInetInternetTest, ReadOfATrickleReturnsWhatHasArrivedWithoutWaitingForAFullBuffer) {
-  NetHandle request = send("GET", "/gen/200000?rate=20000");
+  // 20 s for the whole at this rate: a read that waited for a full buffer would take that.
+  NetHandle request = send("GET", "/gen/200000?rate=10000");
   std::vector<char> buffer(1u << 20);
   uint32_t got = 0;
   const DWORD began = GetTickCount();
   ASSERT_TRUE(internet.read(request, buffer.data(), buffer.size(), got));
   EXPECT_GT(got, 0u);
   EXPECT_LT(got, 200000u);
-  EXPECT_LT(GetTickCount() - began, 3000u);
+  EXPECT_LT(GetTickCount() - began, 10000u);
   internet.close(request);
 }
 
@@ -324,7 +325,9 @@ TEST_F(WinInetInternetTest, ClosingFromAnotherThreadReleasesAReadBlockedOnAStall
   const DWORD returnedAt = GetTickCount();
   closer.join();
   EXPECT_FALSE(ok);
-  EXPECT_LT(returnedAt - closedAt, 500u);
+  // The server holds the stalled connection for two minutes: well before that, the close
+  // released the read, however busy the machine.
+  EXPECT_LT(returnedAt - closedAt, 20000u);
   EXPECT_LE(body.size(), 100000u);
   EXPECT_TRUE(body == generatedBytes(1, 0, body.size()));
   // The closed handle stays closed.
@@ -344,7 +347,7 @@ TEST_F(WinInetInternetTest, ClosingTheConnectionReleasesAReadOnItsRequest) {
   });
   const DWORD began = GetTickCount();
   EXPECT_FALSE(internet.read(request, buffer, sizeof buffer, got));
-  EXPECT_LT(GetTickCount() - began, 1500u);
+  EXPECT_LT(GetTickCount() - began, 15000u) << "released by the close, not by the server";
   closer.join();
   internet.close(request);
 }
@@ -358,7 +361,7 @@ TEST_F(WinInetInternetTest, ClosingFromAnotherThreadReleasesASendWaitingForTheRe
   });
   const DWORD began = GetTickCount();
   EXPECT_FALSE(internet.sendRequest(request));
-  EXPECT_LT(GetTickCount() - began, 1500u);
+  EXPECT_LT(GetTickCount() - began, 15000u) << "released by the close, not by the server";
   closer.join();
   uint32_t code = 0;
   EXPECT_FALSE(internet.queryHeaderNumber(request, http_query::kStatusCode, code));

@@ -74,7 +74,7 @@ target_compile_definitions(haulix_e2e_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_S
 add_dependencies(haulix_e2e_tests haulix)
 add_test(NAME EndToEnd.HaulixUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR} -KillTest.*)
-set_tests_properties(EndToEnd.HaulixUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE TIMEOUT 400)
+set_tests_properties(EndToEnd.HaulixUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE TIMEOUT 1500)
 # Kills at random moments and during saves, in a prefix of their own.
 add_test(NAME EndToEnd.KillsUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR} KillTest.* kills)

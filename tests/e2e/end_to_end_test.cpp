@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -207,6 +208,60 @@ TEST_F(EndToEnd, ABrokenTransferResumesFromItsPiecesAfterARestart) {
   }
   EXPECT_TRUE(resumed) << "the restart asked for the rest with a Range header";
   exitProgram(window, again);
+}
+
+// Exit ends the program within seconds whatever its transfer waits for, and saves the queue.
+TEST_F(EndToEnd, ExitEndsTheProgramWhileATransferWaitsOnASilentOrKilledServer) {
+  const std::string silentFtp =
+      "ftp://127.0.0.1:" + std::to_string(server_.port()) + "/silent-ftp.bin";
+  struct Case {
+    const char* what;
+    std::string address;
+    bool killed;  // the server dies while the file comes
+  };
+  const std::vector<Case> cases = {
+      {"an HTTP server that takes the request and never answers",
+       server_.address("/gen/1000/silent-http.bin?delay=3600"), false},
+      // The HTTP server takes the connection and waits for a request; the program waits for
+      // an FTP greeting.
+      {"an FTP server that takes the connection and never answers", silentFtp, false},
+      {"a server killed in the middle of the file", "/gen/500000000/killed.bin?rate=2000000", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileA(haulixDatabasePath().c_str());
+    std::unique_ptr<LocalServer> doomed;
+    std::string address = c.address;
+    if (c.killed) {
+      doomed = std::make_unique<LocalServer>(LocalServer::Kind::Http);
+      ASSERT_TRUE(doomed->running()) << doomed->error();
+      address = doomed->address(c.address);
+    }
+    HaulixProcess program;
+    HWND window = startProgram(program);
+    ASSERT_NE(window, nullptr);
+    RemoteList rows(listOf(window));
+    ASSERT_TRUE(rows.ok());
+    handOver(window, address);
+    if (c.killed) {
+      ASSERT_TRUE(waitUntil([&] { return rows.cell(0, 2).find('%') != std::string::npos; }, 60000))
+          << rows.cell(0, 0);
+      doomed->fetch("/_kill");
+      ASSERT_TRUE(waitUntil([&] { return doomed->fetch("/_log").empty(); }, 30000));
+    } else {
+      // The transfer has waited on the server for 5 s at least.
+      ASSERT_TRUE(
+          waitUntil([&] { return rows.cell(0, 0).rfind("No response for", 0) == 0; }, 60000))
+          << rows.cell(0, 0);
+    }
+    PostMessageA(window, WM_SYSCOMMAND, kExitCommand, 0);
+    EXPECT_EQ(program.waitForExit(20000), 0) << "Exit ends the process within seconds";
+    std::string database;
+    EXPECT_TRUE(readWholeFile(haulixDatabasePath(), database));
+    const std::string name = address.substr(address.rfind('/') + 1);
+    EXPECT_NE(database.find(name.substr(0, name.find('.'))), std::string::npos)
+        << "the queue is saved";
+  }
 }
 
 TEST_F(EndToEnd, ASiteWindowCrawlsALocalSiteWithExpandAndGetHandsItsFilesToTheDownloadWindow) {

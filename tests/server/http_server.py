@@ -48,6 +48,8 @@ Control (never logged):
                  "seq client-port status METHOD path", its header lines, then an empty line
     /_reset      forget the log and the times=K counts
     /_quit       stop the server
+    /_kill       die at once, as a server killed from outside: no reply, and the system
+                 drops every connection (only the port file is removed first)
 """
 
 import argparse
@@ -58,6 +60,7 @@ import json
 import mimetypes
 import os
 import select
+import signal
 import socket
 import socketserver
 import sys
@@ -208,6 +211,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             self._send_text(200, "OK", "bye\n", "text/plain", head)
             state.lifetime.stop("/_quit")
+        elif path == "/_kill":
+            state.lifetime.remove_port_file()
+            os.kill(os.getpid(), signal.SIGKILL)
         else:
             self._send_text(404, "Not Found", "no such control\n", "text/plain", head)
 

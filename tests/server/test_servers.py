@@ -217,6 +217,31 @@ class LifetimeTest(unittest.TestCase):
         connection.close()
         self.assertTrue(server.stopped_within(10))
 
+    def test_kill_request_ends_the_server_and_every_connection_at_once(self):
+        server = Server("http_server.py")
+        held = http.client.HTTPConnection("127.0.0.1", server.port, timeout=10)
+        held.request("GET", "/gen/100000000?rate=100000")
+        reply = held.getresponse()
+        self.assertEqual(reply.read(10), generated(1, 0, 10))
+        killer = http.client.HTTPConnection("127.0.0.1", server.port, timeout=10)
+        killer.request("GET", "/_kill")
+        with self.assertRaises((http.client.HTTPException, OSError)):
+            killer.getresponse()
+        self.assertTrue(server.stopped_within(10))
+        # The transfer under way is cut off: it ends long before its 100 MB.
+        rest = b""
+        try:
+            while True:
+                chunk = reply.read(65536)
+                if not chunk:
+                    break
+                rest += chunk
+        except (http.client.HTTPException, OSError):
+            pass
+        self.assertLess(len(rest), 10000000)
+        with self.assertRaises(OSError):
+            socket.create_connection(("127.0.0.1", server.port), timeout=10)
+
     def test_idle_server_stops_by_itself(self):
         root = tempfile.mkdtemp(prefix="haulix-ftp-idle-")
         server = Server("ftp_server.py", "--root", root, "--idle-timeout", "0.5", lifeline=False)

@@ -4,12 +4,14 @@
 # them by their process ids, and prints how many test attempts failed, first attempts (the
 # ones windows-tests.sh runs again) included. Not part of `make test`: it takes as long as
 # RUNS whole suites on a loaded machine.
-# Usage: load-test.sh BUILD_DIR [RUNS] [BUSY]     (defaults: 3 runs, 3 busy processes)
+# Usage: load-test.sh BUILD_DIR [RUNS] [BUSY] [CTEST OPTIONS...]
+#   (defaults: 3 runs, 3 busy processes, the whole suite; e.g. -R 'PasswordsPage|Site' for part)
 # Exits 0 only when no attempt failed in any run. The logs stay in BUILD_DIR/load-test/.
 set -u
 build=$(cd "$1" && pwd)
 runs=${2:-3}
 busy=${3:-3}
+[ $# -ge 3 ] && shift 3 || shift $#
 here=$(cd "$(dirname "$0")" && pwd)
 logs="$build/load-test"
 mkdir -p "$logs"
@@ -36,7 +38,7 @@ run=1
 while [ "$run" -le "$runs" ]; do
   log="$logs/run-$run.log"
   started=$(date +%s)
-  "$here/windows-tests.sh" "$build" -j2 >"$log" 2>&1
+  "$here/windows-tests.sh" "$build" -j2 "$@" >"$log" 2>&1
   status=$?
   took=$(($(date +%s) - started))
   # Every attempt that did not pass: ctest marks it ***Failed, ***Timeout or ***Exception.

@@ -219,7 +219,7 @@ void DownloadRole::prepareDownloadMenu(HMENU menu, DownloadItem* underCursor) {
     DownloadItem* item = rows.rowRecord(row);
     if (!item) continue;
     actedOn_ = item;
-    anyQueued = anyQueued || item->state == DownloadState::Queued;
+    anyQueued = anyQueued || ItemCommands::canGet(*item);
     anyActive = anyActive || ItemCommands::isActive(*item);
   }
   if (!anyQueued) setMenuItem(menu, menu_id::kGet, nullptr, MFS_GRAYED);

@@ -26,14 +26,23 @@ std::string priorityText(int32_t priority) {
 
 }  // namespace
 
+bool ItemCommands::canGet(const DownloadItem& item) {
+  // An item that failed for want of a connection kept its job and pieces: Get goes on
+  // from them.
+  return item.state == DownloadState::Queued || (item.state == DownloadState::Failed && item.job);
+}
+
 void ItemCommands::startItem(DownloadItem& item) {
-  if (item.state != DownloadState::Queued) return;
+  if (!canGet(item)) return;
   if (!connection_.connectionAvailable()) return;
+  item.state = DownloadState::Queued;
   if (!item.job) {
     UrlParts address = item.address;
     applySiteCredential(settings_.settings(), address);
     item.job = queue_.engine().createJob(address, settings_.settings().saveFolder, "");
   }
+  // A download rides out a broken connection or a server that is away for a while.
+  item.job->keepTrying = true;
   if (item.job->result == kJobNoResult) {
     ++item.job->wanted;
     // The worker starts now: left to the next pass it would wait for the idle timer, since
@@ -179,7 +188,7 @@ void ItemCommands::completeItem(DownloadItem& item) {
 
 ItemColumns ItemCommands::itemColumns(const DownloadItem& item) const {
   ItemColumns columns;
-  if (item.job) {
+  if (item.job && item.state == DownloadState::Queued) {
     columns.status = jobStatusText(*item.job, clock_);
     columns.size = jobSizeText(*item.job);
     if (!columns.status.empty()) {
@@ -208,7 +217,12 @@ ItemColumns ItemCommands::itemColumns(const DownloadItem& item) const {
       columns.status = "Inactive";
       break;
   }
-  if (item.size != -1) columns.size = sizeText(item.size);
+  // A failed item that kept its pieces shows how much of the file they hold.
+  if (item.job) {
+    columns.size = jobSizeText(*item.job);
+  } else if (item.size != -1) {
+    columns.size = sizeText(item.size);
+  }
   return columns;
 }
 

@@ -36,7 +36,8 @@ class ItemCommands {
         folders_(folders), text_(text), settings_(settings), connection_(connection) {}
 
   // Get: a Queued item gets a job (when the connection is there), and each Get on a
-  // transferring item asks for one more connection.
+  // transferring item asks for one more connection. A Failed item that kept its pieces is
+  // Queued again and goes on from them.
   void startItem(DownloadItem& item);
 
   // Back to Queued with priority 0, size unknown, no saved path; the job and its pieces go.
@@ -56,6 +57,8 @@ class ItemCommands {
   void pauseItem(DownloadItem& item);
   // Queued, with a job that is running.
   static bool isActive(const DownloadItem& item);
+  // Get does something to it: it is Queued, or it failed and kept what it had fetched.
+  static bool canGet(const DownloadItem& item);
   // Moves the outcome of the item's finished job into the item: the file placed under the
   // subfolder scheme of the settings and Done, or Failed with a message. The caller
   // destroys the job.

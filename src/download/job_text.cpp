@@ -1,6 +1,7 @@
 #include "download/job_text.h"
 
 #include "download/progress_text.h"
+#include "transfer/retry.h"
 
 namespace {
 constexpr int64_t kSilenceShownAfterMs = 5000;
@@ -8,6 +9,10 @@ constexpr int64_t kSilenceShownAfterMs = 5000;
 
 std::string jobStatusText(const TransferJob& job, const Clock& clock) {
   if (!isRunning(job)) return {};
+  if (job.running == 0 && job.retry.waiting > 0) {
+    const int64_t seconds = retrySecondsLeft(job.retry.waitMs, job.retry.wait.elapsed(clock));
+    return "Retrying in " + durationText(static_cast<uint64_t>(seconds), false);
+  }
   const int64_t silence = job.lastActivity.elapsed(clock);
   const int64_t speed = job.speed;
   std::string text;

@@ -21,8 +21,14 @@ void TransferScheduler::collectFinishedJobs() {
     if (!item->job) continue;
     if (item->job->result != kJobNoResult) {
       commands_.completeItem(*item);
-      queue_.engine().destroyJob(item->job, false);
-      item->job = nullptr;
+      if (item->job->keptPieces) {
+        // Failed for want of a connection: the item keeps what was fetched for a later Get
+        // (and the queue database keeps it across a restart).
+        queue_.engine().reopenJob(*item->job);
+      } else {
+        queue_.engine().destroyJob(item->job, false);
+        item->job = nullptr;
+      }
     }
     // Every item with a job is refreshed at every step, so its texts move.
     commands_.refreshRow(*item);

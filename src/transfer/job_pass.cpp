@@ -1,6 +1,8 @@
 // The job pass: the user-interface thread's regular look at every job, with the lock held.
 // It reads the pieces as covered and uncovered segments, fails or completes the job, stops
-// workers that caught up or stalled, starts workers for the gaps and counts.
+// workers that caught up or stalled, takes the ends of the workers that ended (a download
+// tries a broken connection again, see job_retry.cpp), starts workers for the gaps and
+// counts.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -41,16 +43,8 @@ void TransferEngine::runJobPass() {
 
 void TransferEngine::jobPass(TransferJob& job) {
   if (job.result != kJobNoResult) return;
-  for (const auto& worker : job.workers) {
-    // A refused reply (a 503 page, say) tells nothing about the file's size.
-    if (job.totalSize == -1 && worker->start == 0 && worker->contentLength != -1 &&
-        worker->state != WorkerState::Refused) {
-      job.totalSize = worker->contentLength;
-    }
-    if (job.contentType.empty() && !worker->contentType.empty()) {
-      job.contentType = worker->contentType;
-    }
-  }
+  adoptFromWorkers(job);
+  fetchWholeAgainIfChanged(job);
   if (failIfWorkerFailed(job)) return;
   if (!anyActiveWorker(job) && completeIfCovered(job)) {
     // Joining goes on: nothing runs, every byte is there.
@@ -58,14 +52,66 @@ void TransferEngine::jobPass(TransferJob& job) {
     return;
   }
   stopCaughtUpAndStalled(job);
+  if (settleEndedWorkers(job)) return;
   startWorkers(job);
   recount(job);
+  // Trying begins (again) when the job starts to run: the time without a byte counts
+  // from here.
+  const bool running = isRunning(job);
+  if (running && !job.retry.trying) {
+    job.retry.progress.mark(clock_);
+    job.retry.nextDelayMs = 0;
+  }
+  job.retry.trying = running;
+}
+
+void TransferEngine::adoptFromWorkers(TransferJob& job) {
+  for (const auto& worker : job.workers) {
+    const bool refused = worker->state == WorkerState::Refused;
+    // A refused reply (a 503 page, say) tells nothing about the file's size.
+    if (job.totalSize == -1 && worker->start == 0 && worker->contentLength != -1 && !refused) {
+      job.totalSize = worker->contentLength;
+    }
+    if (job.contentType.empty() && !worker->contentType.empty()) {
+      job.contentType = worker->contentType;
+    }
+    // The version of the first reply that was taken is the one the pieces belong to.
+    if (job.validator.empty() && !worker->validator.empty() && !refused) {
+      job.validator = worker->validator;
+    }
+    if (worker->rangesRefused) job.rangesRefused = true;
+    // Bytes arrived: the waits between attempts start from the first step again.
+    const Stopwatch& data = worker->piece.rate.lastData;
+    if (data.started && (!job.retry.progress.started ||
+                         (data.tick != job.retry.progress.tick &&
+                          laterTick(data.tick, job.retry.progress.tick) == data.tick))) {
+      job.retry.progress = data;
+      job.retry.nextDelayMs = 0;
+    }
+  }
+}
+
+void TransferEngine::fetchWholeAgainIfChanged(TransferJob& job) {
+  const bool changed = std::any_of(job.workers.begin(), job.workers.end(),
+                                   [](const auto& worker) { return worker->wholeAgain; });
+  if (!changed) return;
+  // Every piece is of the old version (or cannot be continued): none may be joined with
+  // what comes now. The file is fetched from its first byte, as if new.
+  if (job.joining) discardPiece(*job.joining);
+  job.joining.reset();
+  while (!job.workers.empty()) removeWorker(*job.workers.front());
+  job.totalSize = -1;
+  job.validator.clear();
+  job.contentType.clear();
+  if (job.wanted == 0) job.wanted = 1;
 }
 
 bool TransferEngine::failIfWorkerFailed(TransferJob& job) {
   for (const auto& worker : job.workers) {
     switch (worker->state) {
       case WorkerState::NetworkError:
+        // A download tries the range again instead (job_retry.cpp).
+        if (job.keepTrying) continue;
         job.errorText = "Cannot Connect";
         break;
       case WorkerState::SaveError:
@@ -74,7 +120,7 @@ bool TransferEngine::failIfWorkerFailed(TransferJob& job) {
       case WorkerState::Refused:
         // A refused range, or a server that is busy for now, leaves the range to a later
         // worker.
-        if (worker->start != 0 || worker->statusCode == 503) continue;
+        if (worker->start != 0 || worker->statusCode == 503 || worker->wholeAgain) continue;
         job.errorText = trimTokens(worker->statusText, {" "});
         if (job.errorText.empty()) job.errorText = "Not Found";
         break;
@@ -160,11 +206,17 @@ void TransferEngine::stopCaughtUpAndStalled(TransferJob& job) {
       if (!anyActiveWorker(job) && job.wanted == 0) job.wanted = 1;
     } else if (worker.activity.started && worker.activity.elapsed(clock_) > kStallMs) {
       finishWorker(worker, WorkerState::Stopped);
+      worker.stalled = true;
     }
   }
 }
 
 void TransferEngine::startWorkers(TransferJob& job) {
+  // The connections waiting to be tried again go when the wait is over.
+  if (job.retry.waiting > 0 && job.retry.wait.elapsed(clock_) >= job.retry.waitMs) {
+    job.wanted += job.retry.waiting;
+    job.retry.waiting = 0;
+  }
   if (job.wanted <= 0) return;
   if (!sizeKnown(job)) {
     if (!anyActiveWorker(job)) startOneWorker(job, 0);
@@ -186,7 +238,8 @@ void TransferEngine::startWorkers(TransferJob& job) {
         });
     if (!headedFor) startOneWorker(job, gap.start);
   }
-  while (job.wanted > 0) {
+  // A server that sends whole files only gets no second connection.
+  while (job.wanted > 0 && !job.rangesRefused) {
     const ByteRange gap = largestGap(job.totalSize, spansOf(job));
     if (gap.length == 0) return;
     startOneWorker(job, splitOffset(gap));

@@ -2,10 +2,23 @@
 
 #include "url/byte_text.h"
 
+namespace {
+constexpr std::string_view kValidatorKey = "validator";
+
+// A field may hold neither a TAB, which ends it, nor a line break, which the queue
+// database would turn into a blank.
+bool fitsInAField(std::string_view text) {
+  return text.find_first_of("\t\r\n") == std::string_view::npos;
+}
+}  // namespace
+
 std::string formatResumeText(const ResumeText& resume) {
   std::string text = formatNumber(resume.totalSize) + "\t";
   for (const StoredPiece& piece : resume.pieces) {
     text += formatNumber(piece.start) + "\t" + piece.path + "\t";
+  }
+  if (!resume.validator.empty() && fitsInAField(resume.validator)) {
+    text += std::string(kValidatorKey) + "\t" + resume.validator + "\t";
   }
   return text;
 }
@@ -45,6 +58,10 @@ ResumeText parseResumeText(std::string_view text) {
   std::string_view pathField;
   while (takeField(startField)) {
     if (!takeField(pathField)) pathField = {};
+    if (startField == kValidatorKey) {
+      resume.validator = std::string(pathField);
+      continue;
+    }
     int64_t start = -1;
     if (!parseDecimal(startField, start) || start < 0 || pathField.empty()) continue;
     resume.pieces.push_back({start, std::string(pathField)});

@@ -7,6 +7,9 @@
 // The text by which a job's pieces outlive the program (kept in the queue database):
 // the total size, then start offset and path of every stored piece, each field followed by
 // a TAB. "-1\t" stores no piece of a file of unknown size; "1000\t0\tC:\p.db\t" one piece.
+// What later releases add comes as pairs of fields whose first is a word, never a number:
+// earlier releases skip such a pair as a damaged piece, and so read the rest as before.
+// "validator\t\"abc\"\t" names the version of the file the pieces came from.
 
 struct StoredPiece {
   int64_t start = 0;
@@ -16,6 +19,7 @@ struct StoredPiece {
 struct ResumeText {
   int64_t totalSize = -1;
   std::vector<StoredPiece> pieces;
+  std::string validator;  // ETag or Last-Modified; empty when unknown
 };
 
 std::string formatResumeText(const ResumeText& resume);

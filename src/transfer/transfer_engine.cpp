@@ -50,6 +50,7 @@ TransferJob* TransferEngine::createJob(const UrlParts& address, const std::strin
       if (fileOps_.pathStatus(piece.path) <= 0) continue;
       adopted.push_back(piece.path);
       job.totalSize = resume.totalSize;
+      job.validator = resume.validator;
       createWorker(job, piece.start, piece.path);
     }
     recount(job);
@@ -60,6 +61,7 @@ TransferJob* TransferEngine::createJob(const UrlParts& address, const std::strin
 ResumeText TransferEngine::storedPieces(const TransferJob& job) {
   ResumeText resume;
   resume.totalSize = job.totalSize;
+  resume.validator = job.validator;
   for (const auto& worker : job.workers) {
     if (worker->piece.written > 0 && !worker->piece.path.empty())
       resume.pieces.push_back({worker->start, worker->piece.path});
@@ -106,12 +108,34 @@ void TransferEngine::pauseJob(TransferJob& job) {
   if (job.result != kJobNoResult) return;
   job.wanted = 0;
   job.started = 0;
+  job.retry.waiting = 0;
+  job.retry.trying = false;
   Lock lock(mutex_);
   if (sizeKnown(job)) {
     for (auto& worker : job.workers) finishWorker(*worker, WorkerState::Stopped);
   } else {
     while (!job.workers.empty()) removeWorker(*job.workers.front());
   }
+  recount(job);
+}
+
+void TransferEngine::reopenJob(TransferJob& job) {
+  if (!job.keptPieces) return;
+  job.result = kJobNoResult;
+  job.errorText.clear();
+  job.keptPieces = false;
+  job.wanted = 0;
+  job.started = 0;
+  job.retry = RetryState{};
+  Lock lock(mutex_);
+  // What the result's clean-up deleted is gone for good; what it kept is a piece again, for
+  // Reset or Remove to delete as any other.
+  std::vector<TransferWorker*> emptied;
+  for (auto& worker : job.workers) {
+    worker->piece.keep = false;
+    if (worker->piece.path.empty()) emptied.push_back(worker.get());
+  }
+  for (TransferWorker* worker : emptied) removeWorker(*worker);
   recount(job);
 }
 
@@ -127,6 +151,7 @@ TransferWorker* TransferEngine::createWorker(TransferJob& job, int64_t start,
   worker.lifetime.mark(clock_);
   worker.workerId = uniqueWorkerId();
   fillWorkerAddress(worker, job.address);
+  worker.ifRange = job.validator;
   worker.start = start;
   job.workers.insert(job.workers.begin(), std::move(owned));
   workers_.push_front(&worker);

@@ -60,6 +60,9 @@ class TransferEngine {
   void pauseJob(TransferJob& job);
   // destroyJob without resume text for every job.
   void destroyAllJobs();
+  // A job that failed with its pieces kept (keptPieces) becomes one that has not been
+  // started yet: no result, nothing wanted, its pieces there to be continued.
+  void reopenJob(TransferJob& job);
   // Takes the lock and runs the job pass for every job, newest first.
   void runJobPass();
 
@@ -119,8 +122,14 @@ class TransferEngine {
   TransferWorker* findWorker(const std::string& workerId);
   void readReply(TransferWorker& worker);
 
+  // The reply to a worker's request fits what it asked for; otherwise it notes what the
+  // reply tells of the file (another version, no ranges) for the job pass.
+  bool replyFits(TransferWorker& worker);
+
   // The job pass, in its steps.
   static std::vector<PieceSpan> spansOf(const TransferJob& job);
+  void adoptFromWorkers(TransferJob& job);
+  void fetchWholeAgainIfChanged(TransferJob& job);
   // The size test: the total size is known and the file has a segment (and the job has a
   // folder to keep pieces in).
   static bool sizeKnown(const TransferJob& job);
@@ -128,6 +137,14 @@ class TransferEngine {
   bool failIfWorkerFailed(TransferJob& job);
   bool completeIfCovered(TransferJob& job);
   void stopCaughtUpAndStalled(TransferJob& job);
+  // Takes the end of every worker that ended since the last pass: a broken or empty
+  // attempt is tried again (at once, or after a wait), an empty piece is deleted. True
+  // when the job gave up.
+  bool settleEndedWorkers(TransferJob& job);
+  enum class Retry { kNo, kAtOnce, kAfterWait };
+  static Retry retryFor(const TransferJob& job, const TransferWorker& worker);
+  void beginWait(TransferJob& job);
+  void giveUp(TransferJob& job);
   void startWorkers(TransferJob& job);
   void startOneWorker(TransferJob& job, int64_t start);
   void recount(TransferJob& job);

@@ -67,6 +67,27 @@ struct TransferWorker {
   std::string workerId;  // 32 hexadecimal digits, unique among the live workers
   NetHandle connection = 0;
   NetHandle request = 0;
+  // The version of the file the job's pieces came from, sent as If-Range with a range
+  // request (copied from the job when the worker is made), and the one the reply names.
+  std::string ifRange;
+  std::string validator;
+  // The reply showed that the pieces belong to another version of the file (or that the
+  // server sends only whole files): the job throws them away and fetches it whole.
+  bool wholeAgain = false;
+  // A 200 to a range request beside other connections: the server sends whole files only.
+  bool rangesRefused = false;
+  bool stalled = false;  // stopped by the job pass after a silence
+  bool settled = false;  // the job pass has taken the worker's end into account
+};
+
+// How a job that keeps trying waits between attempts (see retry.h).
+struct RetryState {
+  int32_t waiting = 0;      // connections to start again once the wait is over
+  Stopwatch wait;           // marked when the current wait began
+  int64_t waitMs = 0;       // how long it lasts
+  int64_t nextDelayMs = 0;  // the delay of the next wait, before its spread; 0: the first step
+  Stopwatch progress;       // marked when trying began and whenever a worker wrote bytes
+  bool trying = false;      // the job was running at the end of the last pass
 };
 
 // One fetch of one address, through one or more workers.
@@ -87,14 +108,28 @@ struct TransferJob {
   std::string finishedPath;
   int64_t finalSize = -1;
   std::string errorText;
+  // Failed, but its pieces stay to be continued (a download that gave up for want of a
+  // connection): its owner keeps the job rather than destroying it.
+  bool keptPieces = false;
   // Owned, newest first: the order in which the worker list holds them.
   std::vector<std::unique_ptr<TransferWorker>> workers;
   // While the pieces, which cover the whole file, are being joined: the joined file so far.
   // A join goes on over several job passes, so no pass holds the lock for long.
   std::unique_ptr<PieceFile> joining;
+
+  // The version of the file (its ETag, or else its Last-Modified) the pieces came from;
+  // empty while unknown.
+  std::string validator;
+  bool rangesRefused = false;  // the server sends whole files only: no second connection
+
+  // Trying again (downloads): a connection that breaks, or ends without a byte while the
+  // file still has gaps, is started again after a wait instead of failing the job.
+  bool keepTrying = false;
+  RetryState retry;
 };
 
-// No result yet, and a worker is wanted or running.
+// No result yet, and a worker is wanted or running, or a connection waits to be tried again.
 inline bool isRunning(const TransferJob& job) {
-  return job.result == kJobNoResult && (job.wanted != 0 || job.running != 0);
+  return job.result == kJobNoResult &&
+         (job.wanted != 0 || job.running != 0 || job.retry.waiting != 0);
 }

@@ -26,6 +26,12 @@ char lowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+std::string_view trimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace
 
 void fillWorkerAddress(TransferWorker& worker, const UrlParts& address) {
@@ -58,39 +64,95 @@ uint32_t requestFlagsFor(bool secure, int64_t start) {
   return flags;
 }
 
-std::string rangeHeader(int64_t start) {
-  return "Range: bytes=" + formatNumber(start) + "-\r\n";
+std::string rangeHeaders(int64_t start, const std::string& ifRange) {
+  std::string headers = "Range: bytes=" + formatNumber(start) + "-\r\n";
+  if (!ifRange.empty()) headers += "If-Range: " + ifRange + "\r\n";
+  return headers;
 }
 
-bool contentRangeStartsAt(std::string_view rawHeaders, int64_t start) {
-  std::string squeezed;
-  squeezed.reserve(rawHeaders.size());
-  for (char c : rawHeaders) {
-    if (c != ' ') squeezed += lowerAscii(c);
+bool replyHeader(std::string_view rawHeaders, std::string_view name, std::string& value) {
+  while (!rawHeaders.empty()) {
+    const size_t end = rawHeaders.find_first_of("\r\n");
+    const std::string_view line = rawHeaders.substr(0, end);
+    rawHeaders = end == std::string_view::npos ? std::string_view() : rawHeaders.substr(end + 1);
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    const std::string_view key = trimBlanks(line.substr(0, colon));
+    if (key.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < key.size() && same; ++i)
+      same = lowerAscii(key[i]) == lowerAscii(name[i]);
+    if (!same) continue;
+    value = std::string(trimBlanks(line.substr(colon + 1)));
+    return true;
   }
-  return squeezed.find("content-range:bytes" + formatNumber(start) + "-") != std::string::npos;
+  return false;
 }
 
-bool contentRangeTotal(std::string_view rawHeaders, int64_t& total) {
+std::string replyValidator(std::string_view rawHeaders) {
+  std::string value;
+  // A weak ETag may not be sent in If-Range: the server would never match it.
+  if (!replyHeader(rawHeaders, "ETag", value) || value.empty() || value.starts_with("W/")) {
+    if (!replyHeader(rawHeaders, "Last-Modified", value)) value.clear();
+  }
+  for (char c : value) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return {};
+  }
+  return value;
+}
+
+bool parseContentRange(std::string_view rawHeaders, ContentRange& range) {
+  std::string value;
+  if (!replyHeader(rawHeaders, "Content-Range", value)) return false;
   std::string squeezed;
-  squeezed.reserve(rawHeaders.size());
-  for (char c : rawHeaders) {
+  for (char c : value) {
     if (c != ' ' && c != '\t') squeezed += lowerAscii(c);
   }
-  const size_t header = squeezed.find("\ncontent-range:");
-  const size_t at = header != std::string::npos              ? header + 1
-                    : squeezed.starts_with("content-range:") ? 0
-                                                             : std::string::npos;
-  if (at == std::string::npos) return false;
-  const size_t end = squeezed.find_first_of("\r\n", at);
-  const std::string value = squeezed.substr(at, end == std::string::npos ? end : end - at);
-  const size_t slash = value.rfind('/');
-  if (slash == std::string::npos) return false;
-  int64_t number = 0;
-  const std::string_view digits = std::string_view(value).substr(slash + 1);
-  if (digits.empty() || digits.front() == '-' || !parseDecimal(digits, number)) return false;
-  total = number;
+  std::string_view text = squeezed;
+  if (!text.starts_with("bytes")) return false;
+  text.remove_prefix(5);
+  const size_t dash = text.find('-');
+  const size_t slash = text.find('/');
+  if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash) {
+    return false;
+  }
+  auto number = [](std::string_view digits, int64_t& out) {
+    return !digits.empty() && digits.front() != '-' && parseDecimal(digits, out);
+  };
+  ContentRange parsed;
+  if (!number(text.substr(0, dash), parsed.first) ||
+      !number(text.substr(dash + 1, slash - dash - 1), parsed.last)) {
+    return false;
+  }
+  const std::string_view total = text.substr(slash + 1);
+  if (total != "*" && !number(total, parsed.total)) return false;
+  range = parsed;
   return true;
+}
+
+ReplyFit checkReply(int64_t start, const std::string& ifRange, int64_t statusCode,
+                    std::string_view rawHeaders, int64_t knownSize, bool othersActive) {
+  if (start == 0) return statusCode == 200 ? ReplyFit::kFits : ReplyFit::kRefused;
+  if (statusCode == 200) {
+    // With If-Range the server sends the whole file only when it is another one now;
+    // without, a server that ignores ranges cannot be continued but can be read whole.
+    if (!ifRange.empty() || !othersActive) return ReplyFit::kWholeAgain;
+    return ReplyFit::kRangesRefused;
+  }
+  if (statusCode != 206) return ReplyFit::kRefused;
+  ContentRange range;
+  if (!parseContentRange(rawHeaders, range) || range.first != start || range.last < start) {
+    return ReplyFit::kRefused;
+  }
+  // A range of a file of another size, or of another version than the one asked for (from
+  // a server that ignores If-Range), belongs to another file: joined with the pieces, it
+  // would make a file of neither.
+  if (knownSize != -1 && range.total != -1 && range.total != knownSize) {
+    return ReplyFit::kWholeAgain;
+  }
+  const std::string version = replyValidator(rawHeaders);
+  if (!ifRange.empty() && !version.empty() && version != ifRange) return ReplyFit::kWholeAgain;
+  return ReplyFit::kFits;
 }
 
 bool parseContentLength(std::string_view text, int64_t& length) {

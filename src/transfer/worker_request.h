@@ -17,15 +17,42 @@ void fillWorkerAddress(TransferWorker& worker, const UrlParts& address);
 // secure for https, plus reload for a request that continues a file.
 uint32_t requestFlagsFor(bool secure, int64_t start);
 
-// "Range: bytes=1000-\r\n" for a request that continues at 1000.
-std::string rangeHeader(int64_t start);
+// "Range: bytes=1000-\r\n" for a request that continues at 1000, with
+// "If-Range: VALIDATOR\r\n" after it when the version of the file is known.
+std::string rangeHeaders(int64_t start, const std::string& ifRange);
 
-// The raw reply headers, with every space removed, hold "content-range:bytes" + start + "-"
-// in any case.
-bool contentRangeStartsAt(std::string_view rawHeaders, int64_t start);
-// The whole size a Content-Range header gives after its "/" ("bytes 1000-1999/2000": 2000);
-// false when there is no such header or its size is "*" or no number.
-bool contentRangeTotal(std::string_view rawHeaders, int64_t& total);
+// The value of the first reply header of that name (case ignored), blanks trimmed; false
+// when there is none.
+bool replyHeader(std::string_view rawHeaders, std::string_view name, std::string& value);
+
+// The version of the file a reply names: its ETag when that is a strong one, else its
+// Last-Modified; empty when it names neither, or when the value holds a control byte
+// (the resume text and the queue database could not keep it).
+std::string replyValidator(std::string_view rawHeaders);
+
+// A Content-Range header "bytes FIRST-LAST/TOTAL" (blanks and case as they come); total
+// is -1 for "*".
+struct ContentRange {
+  int64_t first = -1;
+  int64_t last = -1;
+  int64_t total = -1;
+};
+bool parseContentRange(std::string_view rawHeaders, ContentRange& range);
+
+// What a reply with a piece to write means.
+enum class ReplyFit {
+  kFits,           // write it
+  kRefused,        // not what was asked for: the range is tried again later
+  kWholeAgain,     // the file is not the one the pieces came from (or the server sends
+                   // whole files only and nothing else runs): fetch it whole, from nothing
+  kRangesRefused,  // a whole file in answer to a second connection's range: drop that one
+};
+// The request asked from `start` (with If-Range `ifRange` when not empty); the file's size
+// is `knownSize` (-1 unknown); `othersActive` tells whether other connections of the job
+// run. From 0 only a 200 fits; from further on a 206 whose Content-Range begins there, of a
+// file of the known size and of the version asked for.
+ReplyFit checkReply(int64_t start, const std::string& ifRange, int64_t statusCode,
+                    std::string_view rawHeaders, int64_t knownSize, bool othersActive);
 
 // A Content-Length value (digits, blanks around them allowed) as a 64-bit number; false
 // for anything else, so a damaged header leaves the size unknown.

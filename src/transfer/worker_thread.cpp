@@ -1,5 +1,6 @@
 // The thread of a transfer worker: open the address, check the reply, and write what
 // arrives into the worker's piece file.
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -14,13 +15,6 @@ namespace {
 constexpr int64_t kFlushIntervalMs = 250;
 // ...and whenever this much is waiting, so a fast link cannot fill memory meanwhile.
 constexpr size_t kFlushBound = size_t{1} << 20;
-
-// A range of a file whose size has changed since the other pieces were fetched belongs to
-// another file: joined with them, it would make a file of neither.
-bool sameFileSize(const std::string& rawHeaders, int64_t totalSize) {
-  int64_t total = -1;
-  return totalSize == -1 || !contentRangeTotal(rawHeaders, total) || total == totalSize;
-}
 
 }  // namespace
 
@@ -102,7 +96,8 @@ TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker,
       internet_.openRequest(connection, withPiece ? "GET" : "HEAD", worker->objectPath,
                             worker->referrer, requestFlagsFor(worker->secure, start));
   if (worker->request == 0 ||
-      (start != 0 && !internet_.addRequestHeaders(worker->request, rangeHeader(start)))) {
+      (start != 0 &&
+       !internet_.addRequestHeaders(worker->request, rangeHeaders(start, worker->ifRange)))) {
     finishWorker(*worker, WorkerState::NetworkError);
     return nullptr;
   }
@@ -117,17 +112,35 @@ TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker,
     return nullptr;
   }
   readReply(*worker);
-  if (withPiece) {
-    const bool fits = start == 0 ? worker->statusCode == 200
-                                 : worker->statusCode == 206 &&
-                                       contentRangeStartsAt(worker->rawHeaders, start) &&
-                                       sameFileSize(worker->rawHeaders, worker->job->totalSize);
-    if (!fits) {
-      finishWorker(*worker, WorkerState::Refused);
-      return nullptr;
-    }
+  if (withPiece && !replyFits(*worker)) {
+    finishWorker(*worker, WorkerState::Refused);
+    return nullptr;
   }
   return worker;
+}
+
+bool TransferEngine::replyFits(TransferWorker& worker) {
+  const TransferJob& job = *worker.job;
+  const bool othersActive =
+      std::any_of(job.workers.begin(), job.workers.end(), [&worker](const auto& other) {
+        return other.get() != &worker && isActiveState(other->state);
+      });
+  switch (checkReply(worker.start, worker.ifRange, worker.statusCode, worker.rawHeaders,
+                     job.totalSize, othersActive)) {
+    case ReplyFit::kFits:
+      return true;
+    case ReplyFit::kRefused:
+      return false;
+    case ReplyFit::kWholeAgain:
+      worker.wholeAgain = true;
+      // Without If-Range, a whole file in answer to a range means the server ignores ranges.
+      worker.rangesRefused = worker.statusCode == 200 && worker.ifRange.empty();
+      return false;
+    case ReplyFit::kRangesRefused:
+      worker.rangesRefused = true;
+      return false;
+  }
+  return false;
 }
 
 void TransferEngine::readReply(TransferWorker& worker) {
@@ -150,12 +163,15 @@ void TransferEngine::readReply(TransferWorker& worker) {
   if (internet_.queryHeaderText(request, http_query::kRawHeadersCrlf, text)) {
     worker.rawHeaders = text;
   }
+  worker.validator = replyValidator(worker.rawHeaders);
 }
 
 TransferWorker* TransferEngine::openByAddress(Lock& lock, TransferWorker* worker) {
   // Opening by address cannot ask for a range: what came back would be written at the
-  // wrong place of the file.
+  // wrong place of the file. The file is fetched whole instead.
   if (worker->start != 0 && worker->piece.file) {
+    worker->wholeAgain = true;
+    worker->rangesRefused = true;
     finishWorker(*worker, WorkerState::Refused);
     return nullptr;
   }

@@ -241,7 +241,9 @@ TEST_F(StallTest, AWorkerSilentFor91SecondsIsStoppedAndItsRangeFetchedAgain) {
   TransferJob* job = startStalled();
   clock.advance(91000);
   engine->runJobPass();
-  EXPECT_EQ(stateOf(*job, 0), WorkerState::Stopped);
+  // Stopped, and with nothing written, gone with its piece file.
+  EXPECT_TRUE(job->workers.empty());
+  EXPECT_TRUE(pieceFiles().empty());
   EXPECT_EQ(job->running, 0);
   EXPECT_FALSE(isRunning(*job));
   job->wanted = 1;  // the scheduler starts it again

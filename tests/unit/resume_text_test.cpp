@@ -2,7 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <utility>
+#include <vector>
+
 namespace {
+
+// How the previous release read a resume text (its reader, kept here as it was): the
+// total size, then pairs of start and path, a pair with a start that is no number skipped.
+std::vector<std::pair<int64_t, std::string>> readAsThePreviousRelease(std::string_view text) {
+  std::vector<std::pair<int64_t, std::string>> pieces;
+  auto takeField = [&text](std::string_view& field) {
+    if (text.empty()) return false;
+    const size_t tab = text.find('\t');
+    field = text.substr(0, tab);
+    text = tab == std::string_view::npos ? std::string_view() : text.substr(tab + 1);
+    return true;
+  };
+  std::string_view field, startField, pathField;
+  if (!takeField(field)) return pieces;
+  while (takeField(startField)) {
+    if (!takeField(pathField)) pathField = {};
+    int64_t start = -1;
+    if (!parseDecimal(startField, start) || start < 0 || pathField.empty()) continue;
+    pieces.emplace_back(start, std::string(pathField));
+  }
+  return pieces;
+}
 
 TEST(ResumeText, EveryFieldIsFollowedByATab) {
   ResumeText resume;
@@ -22,6 +48,24 @@ TEST(ResumeText, ReadsBackWhatWasWritten) {
   EXPECT_EQ(back.pieces[0].start, int64_t{4} << 32);
   EXPECT_EQ(back.pieces[0].path, "C:\\x\\p2.db");
   EXPECT_EQ(back.pieces[1].path, "C:\\x\\p1.db");
+}
+
+TEST(ResumeText, KeepsTheVersionOfTheFileWhereThePreviousReleaseSkipsIt) {
+  ResumeText resume;
+  resume.totalSize = 1000;
+  resume.pieces = {{0, "C:\\x\\p1.db"}};
+  resume.validator = "Tue, 01 Dec 2026 10:00:00 GMT";
+  const std::string text = formatResumeText(resume);
+  EXPECT_EQ(text, "1000\t0\tC:\\x\\p1.db\tvalidator\tTue, 01 Dec 2026 10:00:00 GMT\t");
+  EXPECT_EQ(parseResumeText(text).validator, resume.validator);
+  EXPECT_EQ(parseResumeText(text).pieces.size(), 1u);
+  const auto previous = readAsThePreviousRelease(text);
+  ASSERT_EQ(previous.size(), 1u);
+  EXPECT_EQ(previous[0].second, "C:\\x\\p1.db");
+  // A text of the previous release has no version; one that a field cannot hold is left out.
+  EXPECT_EQ(parseResumeText("1000\t0\tC:\\x\\p1.db\t").validator, "");
+  resume.validator = "\"a\tb\"";
+  EXPECT_EQ(formatResumeText(resume), "1000\t0\tC:\\x\\p1.db\t");
 }
 
 TEST(ResumeText, ALastFieldWithoutItsTabStillCounts) {

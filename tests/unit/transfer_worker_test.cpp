@@ -1,6 +1,8 @@
 // A worker's requests and replies, through the engine, against fake servers.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "engine_test_support.h"
 
 namespace {
@@ -171,77 +173,76 @@ TEST_F(ContinuedWorkerTest, SendsARangeAndAcceptsA206FromItsOffset) {
   EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
 }
 
-TEST_F(ContinuedWorkerTest, A200ToARangeRequestIsRefusedButDoesNotFailTheJob) {
+TEST_F(ContinuedWorkerTest, AServerThatAnswersARangeWithTheWholeFileIsReadWholeAgain) {
   internet.setServer("h", 80, [this](const FakeRequest&) {
     FakeReply reply;
     reply.body = body;
     return reply;
   });
   TransferJob* job = continueAt1000();
-  ASSERT_TRUE(waitFor([&] {
-    engine->runJobPass();
-    return job->workers.size() == 2 && allFinal(*job);
-  }));
-  EXPECT_EQ(stateOf(*job, 0), WorkerState::Refused);
-  engine->runJobPass();
-  EXPECT_EQ(job->result, kJobNoResult);
-  // The stored piece stays; the rest is asked for again when the job is wanted again.
-  EXPECT_EQ(job->bytesGot, 1000);
-  EXPECT_EQ(job->pieceMap, "2000,0,1000");
-  EXPECT_TRUE(files.isFile(kStoredPiece));
+  ASSERT_TRUE(passUntilResult(*job));
+  ASSERT_EQ(job->result, kJobSucceeded);
+  const std::vector<FakeRequest> sent = internet.requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].headers, "Range: bytes=1000-\r\n");
+  EXPECT_EQ(sent[1].headers, "");
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+  EXPECT_EQ(pieceFiles(), std::vector<std::string>{job->finishedPath});
+  // Nor is a second connection ever asked of it.
+  EXPECT_TRUE(job->rangesRefused);
 }
 
-TEST_F(ContinuedWorkerTest, AContentRangeFromAnotherOffsetIsRefused) {
+TEST_F(ContinuedWorkerTest, AContentRangeFromAnotherOffsetIsRefusedAndLeavesNoFile) {
   serve(body, "h", [](const FakeRequest&, FakeReply& reply) {
     reply.headers = {"Content-Range: bytes 0-1999/2000"};
   });
   TransferJob* job = continueAt1000();
   ASSERT_TRUE(waitFor([&] {
     engine->runJobPass();
-    return job->workers.size() == 2 && allFinal(*job);
+    return internet.requests().size() == 1 && allFinal(*job);
   }));
-  EXPECT_EQ(stateOf(*job, 0), WorkerState::Refused);
+  engine->runJobPass();
+  EXPECT_EQ(job->result, kJobNoResult);
+  EXPECT_EQ(job->bytesGot, 1000);
+  EXPECT_EQ(pieceFiles(), std::vector<std::string>{kStoredPiece});
 }
 
-TEST_F(ContinuedWorkerTest, ARangeOfAFileThatChangedSizeIsRefusedAndNeverJoined) {
+TEST_F(ContinuedWorkerTest, ARangeOfAFileThatChangedSizeIsNeverJoinedButTheFileFetchedWhole) {
   // The file on the server is now 3000 bytes: its bytes from 1000 on are another file's.
   auto changed = FakeBody::pattern(3000, 9);
   serve(changed);
   TransferJob* job = continueAt1000();
-  ASSERT_TRUE(waitFor([&] {
-    engine->runJobPass();
-    return job->workers.size() == 2 && allFinal(*job);
-  }));
-  EXPECT_EQ(stateOf(*job, 0), WorkerState::Refused);
-  engine->runJobPass();
-  EXPECT_EQ(job->result, kJobNoResult);
-  EXPECT_EQ(job->bytesGot, 1000);
-  EXPECT_EQ(job->totalSize, 2000);
-  EXPECT_TRUE(files.isFile(kStoredPiece));
+  ASSERT_TRUE(passUntilResult(*job));
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(internet.requests().size(), 2u);
+  EXPECT_EQ(job->finalSize, 3000);
+  EXPECT_EQ(files.contents(job->finishedPath), changed->bytes());
+  EXPECT_FALSE(files.isFile(kStoredPiece));
+}
 
-  // A range whose size is not told ("*") is taken as it comes.
+TEST_F(ContinuedWorkerTest, ARangeWhoseSizeIsNotToldIsTakenAsItComes) {
   serve(body, "h", [](const FakeRequest&, FakeReply& reply) {
     reply.headers = {"Content-Range: bytes 1000-1999/*"};
   });
-  job->wanted = 1;
+  TransferJob* job = continueAt1000();
   ASSERT_TRUE(passUntilResult(*job));
   ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(internet.requests().size(), 1u);
   EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
 }
 
-TEST_F(ContinuedWorkerTest, AnAddressOpenedDirectlyCannotBeContinued) {
+TEST_F(ContinuedWorkerTest, AnAddressOpenedDirectlyCannotBeContinuedAndIsFetchedWhole) {
   internet.setAddressHandler([this](const FakeRequest&) {
     FakeReply reply;
     reply.body = body;
     return reply;
   });
   TransferJob* job = continueAt1000(address("ftp://", "f"));
-  ASSERT_TRUE(waitFor([&] {
-    engine->runJobPass();
-    return job->workers.size() == 2 && allFinal(*job);
-  }));
-  EXPECT_EQ(stateOf(*job, 0), WorkerState::Refused);
-  EXPECT_TRUE(internet.requests().empty());
+  ASSERT_TRUE(passUntilResult(*job));
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(internet.requests().size(), 1u);
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+  EXPECT_FALSE(files.isFile(kStoredPiece));
 }
 
 // --- failures ---
@@ -285,7 +286,7 @@ TEST_F(TransferWorkerTest, ARefusalWithoutStatusTextFailsWithNotFound) {
 }
 
 TEST_F(TransferWorkerTest, A503AtOffsetZeroIsNoFailureAndItsPageNoSize) {
-  int asked = 0;
+  std::atomic<int> asked = 0;
   auto body = FakeBody::pattern(4000);
   serve(body, "h", [&asked](const FakeRequest&, FakeReply& reply) {
     if (++asked == 1) {
@@ -298,11 +299,12 @@ TEST_F(TransferWorkerTest, A503AtOffsetZeroIsNoFailureAndItsPageNoSize) {
   job->wanted = 1;
   ASSERT_TRUE(waitFor([&] {
     engine->runJobPass();
-    return !job->workers.empty() && allFinal(*job);
+    return asked == 1 && allFinal(*job);
   }));
   engine->runJobPass();
   EXPECT_EQ(job->result, kJobNoResult);
   EXPECT_EQ(job->totalSize, -1);
+  EXPECT_TRUE(pieceFiles().empty());
   EXPECT_FALSE(isRunning(*job));
 
   // The scheduler starts the item again.

@@ -60,8 +60,9 @@ TEST(WorkerAddress, OtherSchemesAreOpenedByTheirFullAddress) {
 }
 
 TEST(WorkerRequest, AContinuationAsksForTheRestFromItsOffsetAndNothingIsWrittenToTheCache) {
-  EXPECT_EQ(rangeHeader(1000), "Range: bytes=1000-\r\n");
-  EXPECT_EQ(rangeHeader(int64_t{5} << 30), "Range: bytes=5368709120-\r\n");
+  EXPECT_EQ(rangeHeaders(1000, ""), "Range: bytes=1000-\r\n");
+  EXPECT_EQ(rangeHeaders(int64_t{5} << 30, ""), "Range: bytes=5368709120-\r\n");
+  EXPECT_EQ(rangeHeaders(1000, "\"v1\""), "Range: bytes=1000-\r\nIf-Range: \"v1\"\r\n");
   // A fresh download goes into its piece file only, not also into the Internet cache.
   EXPECT_EQ(requestFlagsFor(false, 0), 0x0440F200u);
   EXPECT_EQ(requestFlagsFor(true, 0), 0x04C0F200u);
@@ -69,27 +70,79 @@ TEST(WorkerRequest, AContinuationAsksForTheRestFromItsOffsetAndNothingIsWrittenT
   EXPECT_EQ(requestFlagsFor(true, 1000), 0x84C0F200u);
 }
 
-TEST(WorkerRequest, TheContentRangeMustBeginAtTheOffsetInAnySpacingAndCase) {
-  EXPECT_TRUE(
-      contentRangeStartsAt("HTTP/1.1 206\r\nContent-Range: bytes 1000-1999/2000\r\n", 1000));
-  EXPECT_TRUE(contentRangeStartsAt("CONTENT-RANGE :  BYTES  1000 - 1999/2000\r\n", 1000));
-  EXPECT_FALSE(contentRangeStartsAt("Content-Range: bytes 1000-1999/2000\r\n", 100));
-  EXPECT_FALSE(contentRangeStartsAt("Content-Range: bytes 0-1999/2000\r\n", 1000));
-  EXPECT_FALSE(contentRangeStartsAt("HTTP/1.1 206\r\n", 1000));
+TEST(WorkerRequest, TheContentRangeIsReadInAnySpacingAndCase) {
+  ContentRange range;
+  ASSERT_TRUE(
+      parseContentRange("HTTP/1.1 206\r\nCONTENT-RANGE :  BYTES  1000 - 1999/ 2000\r\n", range));
+  EXPECT_EQ(range.first, 1000);
+  EXPECT_EQ(range.last, 1999);
+  EXPECT_EQ(range.total, 2000);
+  ASSERT_TRUE(parseContentRange("Content-Range: bytes 5-9/5368709120\r\n", range));
+  EXPECT_EQ(range.total, int64_t{5} << 30);
+  ASSERT_TRUE(parseContentRange("Content-Range: bytes 0-9/*\r\n", range));
+  EXPECT_EQ(range.total, -1);
+  for (const char* bad : {"HTTP/1.1 206\r\n", "Content-Range: bytes 0-9\r\n",
+                          "Content-Range: bytes 0-9/-4\r\n", "Content-Range: items 0-9/10\r\n",
+                          "X-Content-Range: bytes 0-9/10\r\n", "Content-Range: bytes -9/10\r\n"}) {
+    EXPECT_FALSE(parseContentRange(bad, range)) << bad;
+  }
 }
 
-TEST(WorkerRequest, TheContentRangeGivesTheWholeSizeWhenItIsANumber) {
-  int64_t total = -1;
-  EXPECT_TRUE(contentRangeTotal(
-      "HTTP/1.1 206 Partial\r\nContent-Range: bytes 1000-1999/2000\r\nX: 1/3\r\n", total));
-  EXPECT_EQ(total, 2000);
-  EXPECT_TRUE(
-      contentRangeTotal("HTTP/1.1 206\r\ncontent-range : BYTES 5-9 / 5368709120\r\n", total));
-  EXPECT_EQ(total, int64_t{5} << 30);
-  EXPECT_FALSE(contentRangeTotal("HTTP/1.1 206\r\nContent-Range: bytes 0-9/*\r\n", total));
-  EXPECT_FALSE(contentRangeTotal("HTTP/1.1 206\r\nContent-Range: bytes 0-9\r\n", total));
-  EXPECT_FALSE(contentRangeTotal("HTTP/1.1 206\r\nContent-Range: bytes 0-9/-4\r\n", total));
-  EXPECT_FALSE(contentRangeTotal("HTTP/1.1 200\r\nX-Content-Range: bytes 0-9/10\r\n", total));
+TEST(WorkerRequest, TheVersionOfAReplyIsItsStrongETagOrElseItsLastModified) {
+  const std::string date = "Last-Modified: Tue, 01 Dec 2026 10:00:00 GMT\r\n";
+  EXPECT_EQ(replyValidator("HTTP/1.1 200 OK\r\nETag: \"abc\"\r\n" + date), "\"abc\"");
+  EXPECT_EQ(replyValidator("HTTP/1.1 200 OK\r\netag:  \"abc\" \r\n"), "\"abc\"");
+  EXPECT_EQ(replyValidator("HTTP/1.1 200 OK\r\nETag: W/\"abc\"\r\n" + date),
+            "Tue, 01 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(replyValidator("HTTP/1.1 200 OK\r\n" + date), "Tue, 01 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(replyValidator("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n"), "");
+  // Nothing a stored text cannot hold.
+  EXPECT_EQ(replyValidator(std::string("HTTP/1.1 200 OK\r\nETag: \"a\tb\"\r\n")), "");
+}
+
+// What a reply to a request with a piece to write means, as a table.
+struct ReplyCase {
+  const char* what;
+  int64_t start;
+  const char* ifRange;
+  int64_t status;
+  const char* headers;
+  int64_t knownSize;
+  bool othersActive;
+  ReplyFit fit;
+};
+
+TEST(WorkerRequest, AReplyFitsOnlyTheRangeAndVersionAskedFor) {
+  const ReplyCase cases[] = {
+      {"a fresh 200", 0, "", 200, "", -1, false, ReplyFit::kFits},
+      {"a fresh 206", 0, "", 206, "Content-Range: bytes 0-9/10", -1, false, ReplyFit::kRefused},
+      {"a 404", 1000, "", 404, "", 2000, false, ReplyFit::kRefused},
+      {"a 206 from the offset", 1000, "", 206, "Content-Range: bytes 1000-1999/2000", 2000, false,
+       ReplyFit::kFits},
+      {"of unknown total", 1000, "", 206, "Content-Range: bytes 1000-1999/*", 2000, false,
+       ReplyFit::kFits},
+      {"from another offset", 1000, "", 206, "Content-Range: bytes 0-1999/2000", 2000, false,
+       ReplyFit::kRefused},
+      {"one byte late", 1000, "", 206, "Content-Range: bytes 1001-1999/2000", 2000, false,
+       ReplyFit::kRefused},
+      {"without Content-Range", 1000, "", 206, "", 2000, false, ReplyFit::kRefused},
+      {"of a file of another size", 1000, "", 206, "Content-Range: bytes 1000-2999/3000", 2000,
+       false, ReplyFit::kWholeAgain},
+      {"of the version asked for", 1000, "\"v1\"", 206,
+       "Content-Range: bytes 1000-1999/2000\r\nETag: \"v1\"", 2000, false, ReplyFit::kFits},
+      {"of another version", 1000, "\"v1\"", 206,
+       "Content-Range: bytes 1000-1999/2000\r\nETag: \"v2\"", 2000, false, ReplyFit::kWholeAgain},
+      {"the whole file after If-Range", 1000, "\"v1\"", 200, "", 2000, true, ReplyFit::kWholeAgain},
+      {"the whole file to a lone range", 1000, "", 200, "", 2000, false, ReplyFit::kWholeAgain},
+      {"the whole file to a second connection", 1000, "", 200, "", 2000, true,
+       ReplyFit::kRangesRefused},
+  };
+  for (const ReplyCase& c : cases) {
+    EXPECT_EQ(checkReply(c.start, c.ifRange, c.status, std::string("HTTP/1.1\r\n") + c.headers,
+                         c.knownSize, c.othersActive),
+              c.fit)
+        << c.what;
+  }
 }
 
 TEST(WorkerRequest, ContentLengthIsReadAsA64BitNumber) {

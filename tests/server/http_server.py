@@ -19,6 +19,12 @@ Both answer "Range: bytes=N-", "bytes=N-M" and "bytes=-K" with 206 and Content-R
 with 416 when the range starts past the end. Content types: by file extension;
 application/octet-stream for generated content.
 
+Versions: every content reply carries an ETag and a Last-Modified (for /gen/ made from size
+and seed, and the time the server started; for a file from its change time, size and inode,
+so a file written anew between two requests is another version). A Range with an If-Range
+that names neither the current ETag nor the current Last-Modified gets 200 and the whole
+body, as RFC 9110 says.
+
 Faults and requirements, as query parameters of any content address (they can be combined):
     status=N[&reason=TEXT]     answer status N (with its reason phrase TEXT) and a short body
     delay=S                    wait S seconds before answering
@@ -29,7 +35,13 @@ Faults and requirements, as query parameters of any content address (they can be
                                open until the client closes it (at most hold=S seconds,
                                default 120)
     pause=N:S                  after N body bytes, send nothing for S seconds, then go on
-    drop=N                     close the connection after N body bytes
+    drop=N                     close the connection after N body bytes (0: right after the
+                               headers, so that no byte of the body arrives)
+    down=N:S                   after N body bytes, the whole server stops: it closes every
+                               connection and its listening socket, so that connecting is
+                               refused, and listens again on the same port S seconds later
+    validator=etag|date|none   send both (etag, the default), only Last-Modified (date), or
+                               neither
     length=none                no Content-Length: the body ends when the connection closes
     redirect=LOCATION[&code=N] answer N (default 302) with that Location (relative or
                                absolute, e.g. to another server's port)
@@ -43,9 +55,12 @@ Faults and requirements, as query parameters of any content address (they can be
 Control (never logged):
     /_log        every request so far as JSON lines: seq, client ("host:port", one per
                  connection, so keep-alive shows), method, path (with query), version,
-                 headers ([name, value] pairs in order), status (0 while undecided)
+                 headers ([name, value] pairs in order), status (0 while undecided), sent
+                 (body bytes written so far)
     /_log.txt    the same as text, for tests in C++: per request a line
-                 "seq client-port status METHOD path", its header lines, then an empty line
+                 "seq client-port status sent METHOD path", its header lines, then an empty
+                 line
+    /_down?seconds=S   stop as with down=N:S, now
     /_reset      forget the log and the times=K counts
     /_quit       stop the server
     /_kill       die at once, as a server killed from outside: no reply, and the system
@@ -136,20 +151,23 @@ class Log:
             out = []
             for e in self._entries:
                 port = e["client"].rsplit(":", 1)[-1]
-                out.append("%d %s %d %s %s\r\n" % (e["seq"], port, e["status"], e["method"],
-                                                   e["path"]))
+                out.append("%d %s %d %d %s %s\r\n" % (e["seq"], port, e["status"], e["sent"],
+                                                      e["method"], e["path"]))
                 out.extend("%s: %s\r\n" % (n, v) for n, v in e["headers"])
                 out.append("\r\n")
             return "".join(out)
 
 
 class Body:
-    """What a content address stands for: a size, a content type and a way to read slices."""
+    """What a content address stands for: a size, a content type, a way to read slices, and
+    the version it is (an ETag and a Last-Modified date)."""
 
-    def __init__(self, size, content_type, read):
+    def __init__(self, size, content_type, read, etag, modified):
         self.size = size
         self.content_type = content_type
         self.read = read
+        self.etag = etag
+        self.modified = modified
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -184,6 +202,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 "version": self.request_version,
                 "headers": [[n, v] for n, v in self.headers.items()],
                 "status": 0,
+                "sent": 0,
                 "time": time.time(),
             }
             state.log.add(self._entry)
@@ -207,6 +226,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/_reset":
             state.log.reset()
             self._send_text(200, "OK", "reset\n", "text/plain", head)
+        elif path == "/_down":
+            params = urllib.parse.parse_qs(query)
+            seconds = float(params.get("seconds", ["1"])[-1])
+            self._send_text(200, "OK", "down\n", "text/plain", head)
+            self.wfile.flush()
+            self.server.go_down(seconds)
         elif path == "/_quit":
             self.close_connection = True
             self._send_text(200, "OK", "bye\n", "text/plain", head)
@@ -243,7 +268,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if body is None:
             self._send_text(404, "Not Found", "not found\n", "text/plain", head)
             return
-        self._send_body(body, params if faulty else {}, params.get("type"), head)
+        validators = {"etag": "both", "date": "date", "none": "none"}.get(
+            params.get("validator", "etag"))
+        if validators is None:
+            raise ValueError("validator must be etag, date or none")
+        self._send_body(body, params if faulty else {}, params.get("type"), head, validators)
 
     def _authorized(self, expected):
         value = self.headers.get("Authorization", "")
@@ -260,8 +289,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             text = path[len("/gen/"):].split("/", 1)[0]
             if not text.isdigit():
                 return None
-            generated = Generated(State.seed_of(params.get("seed", "1")))
-            return Body(int(text), "application/octet-stream", generated.slice)
+            seed = State.seed_of(params.get("seed", "1"))
+            generated = Generated(seed)
+            return Body(int(text), "application/octet-stream", generated.slice,
+                        '"g-%x-%x"' % (int(text), seed), self.server.state.started)
         root = self.server.state.root
         if root is None:
             return None
@@ -271,13 +302,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not os.path.isfile(full):
             return None
         content_type = mimetypes.guess_type(full)[0] or "application/octet-stream"
+        status = os.stat(full)
 
         def read(start, count):
             with open(full, "rb") as f:
                 f.seek(start)
                 return f.read(count)
 
-        return Body(os.path.getsize(full), content_type, read)
+        return Body(status.st_size, content_type, read,
+                    '"%x-%x-%x"' % (status.st_mtime_ns, status.st_size, status.st_ino),
+                    status.st_mtime)
 
     # -- the reply --------------------------------------------------------------------------
 
@@ -308,14 +342,30 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         return (start, min(end, size - 1))
 
-    def _send_body(self, body, faults, content_type, head):
+    def _current(self, body, validators):
+        """The If-Range of the request names the body's version (or there is none)."""
+        asked = self.headers.get("If-Range")
+        if asked is None:
+            return True
+        asked = asked.strip()
+        return (validators in ("etag", "both") and asked == body.etag) or \
+            (validators in ("date", "both") and
+             asked == email.utils.formatdate(body.modified, usegmt=True))
+
+    def _send_body(self, body, faults, content_type, head, validators):
         size = body.size
         wanted = None if faults.get("ranges") == "ignore" else self._range(size)
+        if wanted is not None and not self._current(body, validators):
+            wanted = None
         if wanted == "bad":
             self._send_text(416, "Range Not Satisfiable", "", "text/plain", head,
                             [("Content-Range", "bytes */%d" % size)])
             return
         extra = [("Accept-Ranges", "bytes")]
+        if validators in ("etag", "both"):
+            extra.append(("ETag", body.etag))
+        if validators in ("date", "both"):
+            extra.append(("Last-Modified", email.utils.formatdate(body.modified, usegmt=True)))
         if wanted is None:
             code, start, end = 200, 0, size - 1
         else:
@@ -345,19 +395,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if "pause" in faults:
             at, _, seconds = faults["pause"].partition(":")
             pause, pause_seconds = int(at), float(seconds or "0")
+        down, down_seconds = None, 0.0
+        if "down" in faults:
+            at, _, seconds = faults["down"].partition(":")
+            down, down_seconds = int(at), float(seconds or "0")
         chunk = CHUNK if rate <= 0 else max(1, min(CHUNK, rate // 10))
         began = time.monotonic()
         sent = 0
         try:
             while sent < count and not state.lifetime.stopping.is_set():
+                if drop is not None and sent >= drop:
+                    self._close_now()
+                    return
+                if down is not None and sent >= down:
+                    self.wfile.flush()
+                    self.close_connection = True
+                    self.server.go_down(down_seconds)
+                    return
                 limit = count - sent
-                for mark in (stall, drop, pause):
+                for mark in (stall, drop, pause, down):
                     if mark is not None and mark > sent:
                         limit = min(limit, mark - sent)
                 n = min(chunk, limit)
                 if n > 0:
                     self.wfile.write(body.read(start + sent, n))
                     sent += n
+                    self._entry["sent"] = sent
                     state.lifetime.touch()
                 if rate > 0:
                     self._wait(began + sent / rate - time.monotonic())
@@ -371,16 +434,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self._hold(float(faults.get("hold", "120")))
                     self.close_connection = True
                     return
-                if drop is not None and sent >= drop:
-                    self.wfile.flush()
-                    self.close_connection = True
-                    try:
-                        self.connection.shutdown(socket.SHUT_RDWR)
-                    except OSError:
-                        pass
-                    return
-        except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError):
+        except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError, OSError):
             self.close_connection = True
+
+    def _close_now(self):
+        self.wfile.flush()
+        self.close_connection = True
+        try:
+            self.connection.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
 
     def _hold(self, seconds):
         """Sends nothing until the client closes, the server stops or `seconds` pass."""
@@ -422,6 +485,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
         self.end_headers()
 
+    def setup(self):
+        super().setup()
+        self.server.track(self.connection, True)
+
+    def finish(self):
+        try:
+            super().finish()
+        finally:
+            self.server.track(self.connection, False)
+
     def handle_one_request(self):
         self._entry = None
         super().handle_one_request()
@@ -438,6 +511,7 @@ class State:
         self.root = os.path.realpath(root) if root else None
         self.lifetime = lifetime_
         self.log = Log()
+        self.started = time.time()
 
     @staticmethod
     def seed_of(text):
@@ -453,6 +527,72 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
     request_queue_size = 64
 
+    def __init__(self, *args):
+        super().__init__(*args)
+        self._lock = threading.Lock()
+        self._connections = set()
+        self._down_until = 0.0
+        self._listening = True
+
+    def track(self, connection, alive):
+        with self._lock:
+            if alive:
+                self._connections.add(connection)
+            else:
+                self._connections.discard(connection)
+
+    def go_down(self, seconds):
+        """Refuses connections for `seconds` and drops the open ones, this one too."""
+        with self._lock:
+            self._down_until = max(self._down_until, time.monotonic() + seconds)
+            # At once, so that a client that finds its connection gone cannot connect again.
+            if self._listening:
+                # Shut down first: a listener closed while the serving thread waits on it
+                # would go on taking connections until that wait ends.
+                try:
+                    self.socket.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+                self.socket.close()
+                self._listening = False
+            connections = list(self._connections)
+        for connection in connections:
+            try:
+                connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
+    def _down_for(self):
+        with self._lock:
+            return self._down_until - time.monotonic()
+
+    def _listen_again(self, port):
+        listener = socket.socket(self.address_family, self.socket_type)
+        listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        listener.bind(("127.0.0.1", port))
+        listener.listen(self.request_queue_size)
+        with self._lock:
+            self.socket = listener
+            self._listening = True
+
+    def run(self, stopping):
+        """Serves until `stopping` is set; while down, the port is not listened on at all."""
+        port = self.server_address[1]
+        while not stopping.is_set():
+            with self._lock:
+                listening = self._listening
+            if not listening:
+                while not stopping.is_set() and self._down_for() > 0:
+                    stopping.wait(min(self._down_for(), 0.1))
+                self._listen_again(port)
+                continue
+            try:
+                ready, _, _ = select.select([self.socket], [], [], 0.1)
+                if ready:
+                    self._handle_request_noblock()
+            except (OSError, ValueError):
+                pass  # the listener was closed meanwhile
+
 
 def main():
     parser = argparse.ArgumentParser(description="Local HTTP/1.1 test server")
@@ -461,11 +601,11 @@ def main():
     args = parser.parse_args()
 
     server = Server(("127.0.0.1", 0), Handler)
-    life = lifetime.Lifetime(args, server.shutdown)
+    life = lifetime.Lifetime(args, lambda: None)
     server.state = State(args.root, life)
     life.publish(server.server_address[1])
     try:
-        server.serve_forever(poll_interval=0.1)
+        server.run(life.stopping)
     finally:
         server.server_close()
         life.remove_port_file()

@@ -132,6 +132,54 @@ class HttpServerTest(unittest.TestCase):
         reply, _ = self.request("GET", "/gen/100?crange=bytes%200-0/1", {"Range": "bytes=10-"})
         self.assertEqual(reply.getheader("Content-Range"), "bytes 0-0/1")
 
+    def test_if_range_gets_the_range_only_of_the_version_it_names(self):
+        reply, body = self.request("GET", "/gen/1000?seed=3")
+        etag, date = reply.getheader("ETag"), reply.getheader("Last-Modified")
+        self.assertTrue(etag.startswith('"') and date.endswith("GMT"))
+        for validator in (etag, date):
+            reply, body = self.request("GET", "/gen/1000?seed=3",
+                                       {"Range": "bytes=100-", "If-Range": validator})
+            self.assertEqual((reply.status, body), (206, generated(3, 100, 900)))
+        reply, body = self.request("GET", "/gen/1000?seed=3",
+                                   {"Range": "bytes=100-", "If-Range": '"other"'})
+        self.assertEqual((reply.status, body), (200, generated(3, 0, 1000)))
+        # Another seed is another version.
+        reply, _ = self.request("GET", "/gen/1000?seed=4")
+        self.assertNotEqual(reply.getheader("ETag"), etag)
+        reply, _ = self.request("GET", "/gen/1000?seed=3&validator=date")
+        self.assertIsNone(reply.getheader("ETag"))
+        reply, _ = self.request("GET", "/gen/1000?seed=3&validator=none")
+        self.assertIsNone(reply.getheader("Last-Modified"))
+        reply, body = self.request("GET", "/gen/1000?seed=3&validator=date",
+                                   {"Range": "bytes=100-", "If-Range": etag})
+        self.assertEqual(reply.status, 200)
+
+    def test_a_file_written_anew_is_another_version(self):
+        path = os.path.join(self.root, "changing.bin")
+        with open(path, "wb") as f:
+            f.write(b"a" * 100)
+        reply, _ = self.request("GET", "/changing.bin")
+        etag = reply.getheader("ETag")
+        os.replace(self._written(b"b" * 100), path)
+        reply, body = self.request("GET", "/changing.bin", {"Range": "bytes=50-", "If-Range": etag})
+        self.assertEqual((reply.status, body), (200, b"b" * 100))
+
+    def _written(self, data):
+        path = os.path.join(self.root, "new.tmp")
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def test_drop_at_zero_sends_the_headers_and_no_byte_of_the_body(self):
+        connection = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=10)
+        connection.request("GET", "/gen/5000?drop=0")
+        reply = connection.getresponse()
+        self.assertEqual(reply.getheader("Content-Length"), "5000")
+        with self.assertRaises(http.client.IncompleteRead) as caught:
+            reply.read()
+        connection.close()
+        self.assertEqual(caught.exception.partial, b"")
+
     def test_faults_limited_by_times_apply_only_to_the_first_requests(self):
         path = "/gen/100?status=503&times=2&tag=%f" % time.time()
         codes = [self.request("GET", path)[0].status for _ in range(3)]
@@ -197,9 +245,39 @@ class HttpServerTest(unittest.TestCase):
         self.assertEqual((entry["method"], entry["path"], entry["status"]),
                          ("GET", "/gen/5?x=1", 206))
         self.assertIn(["Range", "bytes=1-"], entry["headers"])
+        self.assertEqual(entry["sent"], 4)
         text = self.request("GET", "/_log.txt")[1].decode()
-        self.assertIn(" 206 GET /gen/5?x=1\r\n", text)
+        self.assertIn(" 206 4 GET /gen/5?x=1\r\n", text)
         self.assertIn("Referer: http://r/\r\n", text)
+
+
+class OutageTest(unittest.TestCase):
+    def test_down_refuses_connections_then_listens_again_on_the_same_port(self):
+        server = Server("http_server.py")
+        try:
+            connection = http.client.HTTPConnection("127.0.0.1", server.port, timeout=10)
+            connection.request("GET", "/gen/100000?down=30000:1.5")
+            reply = connection.getresponse()
+            with self.assertRaises(http.client.IncompleteRead) as caught:
+                reply.read()
+            connection.close()
+            self.assertEqual(caught.exception.partial, generated(1, 0, 30000))
+            with self.assertRaises(ConnectionRefusedError):
+                socket.create_connection(("127.0.0.1", server.port), timeout=5).close()
+            deadline = time.monotonic() + 10
+            while True:
+                try:
+                    connection = http.client.HTTPConnection("127.0.0.1", server.port, timeout=10)
+                    connection.request("GET", "/_log")
+                    break
+                except ConnectionRefusedError:
+                    self.assertLess(time.monotonic(), deadline)
+                    time.sleep(0.1)
+            entries = [json.loads(x) for x in connection.getresponse().read().splitlines()]
+            connection.close()
+            self.assertEqual(entries[0]["sent"], 30000)
+        finally:
+            server.stop()
 
 
 class LifetimeTest(unittest.TestCase):

@@ -213,11 +213,13 @@ std::vector<LocalServer::Request> LocalServer::requests() const {
     Request request;
     char method[16] = {};
     int consumed = 0;
-    if (std::sscanf(line.c_str(), "%d %d %d %15s %n", &request.seq, &request.clientPort,
-                    &request.status, method, &consumed) < 4) {
+    long long sent = 0;
+    if (std::sscanf(line.c_str(), "%d %d %d %lld %15s %n", &request.seq, &request.clientPort,
+                    &request.status, &sent, method, &consumed) < 5) {
       break;
     }
     request.method = method;
+    request.sent = static_cast<uint64_t>(sent);
     request.path = line.substr(consumed);
     while (at < log.size()) {
       end = log.find("\r\n", at);

@@ -34,6 +34,7 @@ class LocalServer {
     int seq = 0;
     int clientPort = 0;  // one per connection
     int status = 0;
+    uint64_t sent = 0;  // body bytes the server wrote
     std::string method;
     std::string path;  // with the query
     std::vector<std::pair<std::string, std::string>> headers;

@@ -134,10 +134,11 @@ ReplyFit checkReply(int64_t start, const std::string& ifRange, int64_t statusCod
                     std::string_view rawHeaders, int64_t knownSize, bool othersActive) {
   if (start == 0) return statusCode == 200 ? ReplyFit::kFits : ReplyFit::kRefused;
   if (statusCode == 200) {
-    // With If-Range the server sends the whole file only when it is another one now;
-    // without, a server that ignores ranges cannot be continued but can be read whole.
-    if (!ifRange.empty() || !othersActive) return ReplyFit::kWholeAgain;
-    return ReplyFit::kRangesRefused;
+    // With If-Range the server sends the whole file when it is another one now; a whole
+    // file of the version asked for, or one without If-Range, comes from a server that
+    // ignores ranges: it cannot be continued but can be read whole.
+    if (!ifRange.empty() && replyValidator(rawHeaders) != ifRange) return ReplyFit::kWholeAgain;
+    return othersActive ? ReplyFit::kRangesRefused : ReplyFit::kWholeAgain;
   }
   if (statusCode != 206) return ReplyFit::kRefused;
   ContentRange range;

@@ -133,8 +133,9 @@ bool TransferEngine::replyFits(TransferWorker& worker) {
       return false;
     case ReplyFit::kWholeAgain:
       worker.wholeAgain = true;
-      // Without If-Range, a whole file in answer to a range means the server ignores ranges.
-      worker.rangesRefused = worker.statusCode == 200 && worker.ifRange.empty();
+      // A whole file of the version asked for (or without If-Range) in answer to a range
+      // means the server ignores ranges.
+      worker.rangesRefused = worker.statusCode == 200 && worker.validator == worker.ifRange;
       return false;
     case ReplyFit::kRangesRefused:
       worker.rangesRefused = true;

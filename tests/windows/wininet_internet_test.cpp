@@ -118,6 +118,14 @@ TEST_F(WinInetInternetTest, NotFoundKeepsTheServersStatusText) {
   EXPECT_EQ(text(plain, http_query::kStatusText), "Not Found");
 }
 
+TEST_F(WinInetInternetTest, HeadersWithBytesBeyondAsciiArriveWhole) {
+  // The reason phrase "\xE9t\xE9" in ISO-8859-1, as such a server sends it.
+  NetHandle request = send("GET", "/gen/10?status=200&reason=%C3%A9t%C3%A9");
+  const std::string headers = text(request, http_query::kRawHeadersCrlf);
+  EXPECT_NE(headers.find("\r\nServer: HaulixTestHTTP/1\r\n"), std::string::npos) << headers;
+  EXPECT_TRUE(headers.ends_with("\r\n\r\n")) << headers;
+}
+
 TEST_F(WinInetInternetTest, AbsentHeaderQueriesFail) {
   NetHandle request = send("GET", "/gen/10");
   std::string value = "kept";

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -53,10 +55,14 @@ bool queryText(HINTERNET request, uint32_t level, std::string& text) {
   // A header can change between the two calls only if the library rewrites it; allow a
   // few rounds of growing rather than failing on a larger answer.
   for (int round = 0; round < 4; ++round) {
-    std::vector<char> buffer(size + 1);
-    DWORD length = size;
+    // Under Wine, in the UTF-8 code page, a header with bytes beyond ASCII is sized short
+    // and its length comes back as -1: room for three bytes a unit, and the text ends at
+    // its zero within the buffer.
+    std::vector<char> buffer(size * 3 + 16);
+    const DWORD room = static_cast<DWORD>(buffer.size() - 1);
+    DWORD length = room;
     if (HttpQueryInfoA(request, level, buffer.data(), &length, nullptr)) {
-      text.assign(buffer.data(), length);
+      text.assign(buffer.data(), strnlen(buffer.data(), std::min(length, room)));
       return true;
     }
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length <= size) return false;

@@ -4,6 +4,20 @@
 // Where the drawn controls and the child windows go: pure geometry from the client size
 // and the measured texts, for both roles.
 
+// The banner's height with the usual fonts at 96 dots per inch.
+inline constexpr int kBandHeight = 23;
+
+// The banner: its height and where the title's text cell starts (y, often above 0: the
+// cell's leading holds no ink), so that the title's ink sits in the middle of the band with
+// room above and below, and the band holds the links' text too.
+struct BannerPlacement {
+  int bandHeight = kBandHeight;
+  int titleY = 0;
+};
+// `dpi` the screen's dots per inch; `textHeight` T; the title font's ascent, and how far its
+// ink reaches above and below the baseline (the latter negative below it) for the title.
+BannerPlacement placeBanner(int dpi, int textHeight, int ascent, int inkAbove, int inkBelow);
+
 // The splitter's remembered position (the Download Window's y, the Site Window's x); it
 // lives as long as the window and is not stored.
 struct SplitterPosition {
@@ -16,7 +30,8 @@ struct LayoutInput {
   int width = 0;   // client width W
   int height = 0;  // client height H
   bool maximised = false;
-  int titleWidth = 0;  // the title's width in the title font
+  int titleWidth = 0;            // the title's width in the title font
+  int bandHeight = kBandHeight;  // the banner's height; everything else stands below it
 };
 
 // The rectangles of everything that is not a drawn control.

@@ -9,7 +9,9 @@
 // The only way the program opens modal user interface: message boxes, dialogs and popup
 // menus. Each first runs the preparation (the drawn controls let go of the mouse and are
 // refreshed, so none stays hot or pressed under the modal element) and counts the depth;
-// while the depth is not 0 the drawn controls take the cursor to be nowhere.
+// while the depth is not 0 the drawn controls take the cursor to be nowhere. Every dialog,
+// message box and property sheet opened meanwhile on this thread opens centred on its owner
+// (see centreOnOwner).
 class Modal final : public ModalMessages {
  public:
   Modal() = default;
@@ -42,14 +44,21 @@ class Modal final : public ModalMessages {
   auto showModal(Show show) {
     prepare();
     auto result = show();
-    --depth_;
+    finish();
     return result;
   }
 
  private:
   void prepare();
+  void finish();
 
   HWND mainWindow_ = nullptr;
   int depth_ = 0;
   std::function<void()> prepare_;
+  HHOOK centring_ = nullptr;  // while the depth is not 0
 };
+
+// Places a top-level window centred on its owner's window (on the work area of the monitor
+// when it has no visible owner), moved as little as needed to lie wholly on that monitor's
+// work area. Child windows are left alone.
+void centreOnOwner(HWND window);

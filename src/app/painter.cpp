@@ -108,18 +108,19 @@ void separatorLines(HDC dc, const SurfaceView& view) {
   const Theme& theme = view.theme;
   const LayoutBoxes& b = view.boxes;
   const int rowHeight = c[kOpen].labelSize.height + 31;
+  const int top = view.banner.bandHeight + 4;  // the button row
   if (view.role == ProcessRole::kDownload) {
-    line(dc, theme, c[kRemove].rect.right() + 4, 27, 1, rowHeight);
+    line(dc, theme, c[kRemove].rect.right() + 4, top, 1, rowHeight);
     const Rect& s = c[kSplitter].rect;
-    line(dc, theme, s.x, 27, 1, s.y - 27);
-    line(dc, theme, s.x, 27, s.width, 1);
-    line(dc, theme, s.right() - 1, 27, 1, s.y - 27);
+    line(dc, theme, s.x, top, 1, s.y - top);
+    line(dc, theme, s.x, top, s.width, 1);
+    line(dc, theme, s.right() - 1, top, 1, s.y - top);
     frame(dc, theme, {b.list.x - 1, b.list.y - 1, b.list.width + 2, b.list.height + 2});
     return;
   }
-  line(dc, theme, c[kRefresh].rect.right() + 4, 27, 1, rowHeight);
-  line(dc, theme, c[kExpand].rect.right() + 4, 27, 1, rowHeight);
-  line(dc, theme, 4, 27 + rowHeight + 4, view.width - 8, 1);
+  line(dc, theme, c[kRefresh].rect.right() + 4, top, 1, rowHeight);
+  line(dc, theme, c[kExpand].rect.right() + 4, top, 1, rowHeight);
+  line(dc, theme, 4, top + rowHeight + 4, view.width - 8, 1);
   frame(dc, theme, {b.edit.x - 2, b.edit.y - 2, b.edit.width + 4, b.edit.height + 4});
   const Rect& s = c[kSplitter].rect;
   line(dc, theme, 1, s.y, 1, s.height);
@@ -206,21 +207,23 @@ void paintSurface(PaintContext& context, const SurfaceView& view) {
   if (!dc) return;
   for (int i = 0; i < kCount; ++i) paintControl(context, view, i);
 
-  // The banner: the title, and the rest of a 23-pixel band in the banner colour.
-  const Rect titleRect{8, -7, view.titleSize.width, 30};
+  // The banner: the title, its cell cut at the band's foot (its ink lies inside the band),
+  // and the rest of the band in the banner colour.
+  const int band = view.banner.bandHeight;
+  const Rect titleRect{8, view.banner.titleY, view.titleSize.width, band - view.banner.titleY};
   drawText(context, view.theme, view.title, titleRect, {}, view.theme.title, Theme::kTitle,
            Theme::kBanner);
   SaveDC(dc);
   excludeRect(dc, titleRect);
   excludeRect(dc, view.controls[kOpen].rect);
   excludeRect(dc, view.controls[kHelp].rect);
-  fill(dc, {0, 0, view.width, 23}, Theme::kBanner);
+  fill(dc, {0, 0, view.width, band}, Theme::kBanner);
   RestoreDC(dc, -1);
 
   // Every gap in the window colour: all but the band, the controls, the child windows and
   // the status line, which paint themselves.
   SaveDC(dc);
-  excludeRect(dc, {0, 0, view.width, 23});
+  excludeRect(dc, {0, 0, view.width, band});
   for (const DrawnControl& c : view.controls)
     if (c.kind != ControlKind::kNone) excludeRect(dc, c.rect);
   excludeRect(dc, view.boxes.edit);

@@ -18,6 +18,7 @@ struct SurfaceView {
   ProcessRole role;
   const std::string& title;
   Size titleSize;
+  BannerPlacement banner;
   const LayoutBoxes& boxes;
   int width;   // client width
   int height;  // client height

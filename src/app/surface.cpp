@@ -22,12 +22,44 @@ void moveChild(HWND child, const Rect& r) {
   if (child) MoveWindow(child, r.x, r.y, r.width, r.height, FALSE);
 }
 
+// How far the ink of a text reaches above and below the baseline (below: negative) in the
+// font selected, from the glyphs' own boxes: the cell's ascent also holds room for accents
+// and the like, which the title has none of.
+struct TitleInk {
+  int ascent = 0;
+  int above = 0;
+  int below = 0;
+};
+TitleInk titleInk(HDC dc, const std::string& text) {
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  TitleInk ink{static_cast<int>(metrics.tmAscent), 0, 0};
+  bool any = false;
+  const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  for (unsigned char c : text) {
+    GLYPHMETRICS glyph = {};
+    if (c == ' ' ||
+        GetGlyphOutlineA(dc, c, GGO_METRICS, &glyph, 0, nullptr, &identity) == GDI_ERROR) {
+      continue;
+    }
+    const int top = glyph.gmptGlyphOrigin.y;
+    const int bottom = top - static_cast<int>(glyph.gmBlackBoxY);
+    ink.above = any ? std::max(ink.above, top) : top;
+    ink.below = any ? std::min(ink.below, bottom) : bottom;
+    any = true;
+  }
+  // Without glyph boxes (a bitmap font, say), the whole cell counts as ink.
+  if (!any) ink = {ink.ascent, ink.ascent, -static_cast<int>(metrics.tmDescent)};
+  return ink;
+}
+
 }  // namespace
 
 SurfaceView Surface::view() const {
   RECT client = clientRect(app_.windows().main);
-  return SurfaceView{app_.theme(), app_.images(), controls_,    app_.role(),   title_,
-                     titleSize_,   boxes_,        client.right, client.bottom, statusText_};
+  return SurfaceView{app_.theme(), app_.images(), controls_,  app_.role(),
+                     title_,       titleSize_,    banner_,    boxes_,
+                     client.right, client.bottom, statusText_};
 }
 
 void Surface::setRoleLabels() {
@@ -54,9 +86,11 @@ void Surface::measure() {
   };
   context.setFont(app_.theme().title);
   titleSize_ = extent(title_);
+  const TitleInk ink = titleInk(dc, title_);
   context.setFont(app_.theme().base);
   for (DrawnControl& c : controls_) c.labelSize = c.label.empty() ? Size{} : extent(c.label);
   // T comes from "Open   ", which every role has.
+  banner_ = placeBanner(app_.theme().dpi, textHeight(controls_), ink.ascent, ink.above, ink.below);
 }
 
 void Surface::layout(int delta) {
@@ -64,8 +98,8 @@ void Surface::layout(int delta) {
   RECT client = clientRect(main);
   const bool firstLayout = controls_[kAddressLink].rect.empty();
   const SplitterPosition before = splitter_;
-  LayoutInput input{app_.role(), client.right, client.bottom, IsZoomed(main) != FALSE,
-                    titleSize_.width};
+  LayoutInput input{app_.role(),      client.right,      client.bottom, IsZoomed(main) != FALSE,
+                    titleSize_.width, banner_.bandHeight};
   if (!layoutWindow(input, delta, controls_, splitter_, boxes_)) return;
   MainWindows& w = app_.windows();
   moveChild(w.edit, boxes_.edit);

@@ -57,6 +57,7 @@ class Surface {
   LayoutBoxes boxes_;
   std::string title_;
   Size titleSize_;
+  BannerPlacement banner_;
   int captured_ = -1;
   POINT grabOffset_ = {};
   std::string statusText_;

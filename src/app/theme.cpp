@@ -40,7 +40,12 @@ void Theme::makeFontsAndColours() {
     metrics.lfMenuFont.lfUnderline = TRUE;
     baseUnderlined = CreateFontIndirectA(&metrics.lfMenuFont);
   }
-  title = namedFont("Arial", 28);
+  HDC screen = GetDC(nullptr);
+  dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  if (dpi <= 0) dpi = 96;
+  // The title grows with the text the user asked for, as the menu font does.
+  title = namedFont("Arial", MulDiv(28, dpi, 96));
   large = namedFont("Arial", 50);
 
   window = GetSysColor(COLOR_WINDOW);

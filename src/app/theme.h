@@ -19,8 +19,9 @@ class Theme {
 
   HFONT base = nullptr;  // the system's menu font; null when it cannot be had
   HFONT baseUnderlined = nullptr;
-  HFONT title = nullptr;  // "Arial", 28 pixels
+  HFONT title = nullptr;  // "Arial", 28 pixels at 96 dots per inch, more with larger text
   HFONT large = nullptr;  // "Arial", 50 pixels
+  int dpi = 96;           // the screen's dots per inch (96 is 100%, 144 is 150%)
 
   COLORREF window = 0, windowText = 0, buttonFace = 0, buttonShadow = 0;
   COLORREF highlight = 0, highlightText = 0;

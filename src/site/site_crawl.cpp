@@ -107,6 +107,8 @@ void SiteCrawl::stop() {
 }
 
 void SiteCrawl::expandNextLevel() {
+  const bool levelGoesOn = levelLeft_;
+  levelLeft_ = false;
   const PageTree<SitePage>& control = tree().control();
   auto closedWithChildren = [&](const SitePage& page) {
     return page.firstChild && !control.isExpanded(page.treeItem);
@@ -120,11 +122,23 @@ void SiteCrawl::expandNextLevel() {
   const auto& places = tree().crawlOrder();
   while (first < places.size() && !closedWithChildren(*places[first].page)) ++first;
   if (first == places.size()) return;
+  const int depth = places[first].depth;
+  // The rest of a level begun earlier opens while its first children are read; the next
+  // level waits, as ever, until nothing shown is left to read.
+  if (levelGoesOn && depth != levelDepth_ && anyVisibleUnread()) return;
   // Opening an item shows its children below it, a level deeper: the places of this depth
   // keep their order, so one look at the order finds them all.
   std::vector<SitePage*> level;
-  for (size_t at = first; at < places.size() && places[at].depth == places[first].depth; ++at)
-    if (closedWithChildren(*places[at].page)) level.push_back(places[at].page);
+  size_t at = first;
+  for (; at < places.size() && places[at].depth == depth; ++at) {
+    if (!closedWithChildren(*places[at].page)) continue;
+    if (level.size() == kOpensPerPass) {
+      levelLeft_ = true;
+      levelDepth_ = depth;
+      break;
+    }
+    level.push_back(places[at].page);
+  }
   explorer_.expandPages(level);
 }
 
@@ -177,6 +191,9 @@ void SiteCrawl::startPageFetches(int filesAtOnce) {
 }
 
 void SiteCrawl::expandWhenIdle() {
-  if (!explorer_.expandAll() || anyVisibleUnread()) return;
-  expandNextLevel();
+  if (!explorer_.expandAll()) {
+    levelLeft_ = false;
+    return;
+  }
+  if (levelLeft_ || !anyVisibleUnread()) expandNextLevel();
 }

@@ -59,12 +59,13 @@ class SiteCrawl final : public SiteSteps {
   // The Expand button, shown pressed while expandAll is on.
   void toggleExpand() { explorer_.setExpandAll(!explorer_.expandAll()); }
   bool expandPressed() const { return explorer_.expandAll(); }
-  // Opens every closed page with child pages at the depth of the first such page in crawl
-  // order; nothing when there is none.
+  // Opens the closed pages with child pages at the depth of the first such page in crawl
+  // order, top to bottom, kOpensPerPass of them at most; nothing when there is none. The
+  // rest of that level opens at the next call, even while pages are left to read.
   void expandNextLevel();
-  // Pages left to fill from documents read already, for which this pass had no time: the
-  // window asks for another pass at once rather than at its timer.
-  bool wantsAnotherPass() const { return fillsLeft_; }
+  // Pages left to fill from documents read already, or to open, for which this pass had
+  // no time: the window asks for another pass at once rather than at its timer.
+  bool wantsAnotherPass() const { return fillsLeft_ || levelLeft_; }
 
   // SiteSteps: the crawl's part of each scheduler pass, in this order.
   void collectFinishedFetches() override;
@@ -74,6 +75,9 @@ class SiteCrawl final : public SiteSteps {
   // Pages filled from another page's reply in one pass at most, so that a level of many
   // pages of a few documents keeps the window answering.
   static constexpr int kFillsPerPass = 500;
+  // Pages opened in one pass at most: each opening places its children's children, and a
+  // level of a large site holds tens of thousands of pages.
+  static constexpr size_t kOpensPerPass = 64;
 
  private:
   // A place in the crawl order of one order version: every page before it is past what the
@@ -97,4 +101,7 @@ class SiteCrawl final : public SiteSteps {
   mutable Cursor unreadFrom_;  // before it: read
   Cursor expandFrom_;          // before it: open, or without child pages
   bool fillsLeft_ = false;
+  // A level that expandNextLevel began to open and did not finish, and its depth.
+  bool levelLeft_ = false;
+  int levelDepth_ = 0;
 };

@@ -182,7 +182,8 @@ void SiteExplorer::onTreeSelectionChanged(TreeItem item) {
 }
 
 void SiteExplorer::onTreeItemExpanded(TreeItem item) {
-  tree_.orderChanged();
+  // The items expandPages opens tell the order themselves.
+  if (!expanding_) tree_.orderChanged();
   SitePage* page = views_.tree.itemRecord(item);
   if (!page) return;
   // The children's own children get items now, so that each child shows whether it can
@@ -196,16 +197,17 @@ void SiteExplorer::onTreeItemExpanded(TreeItem item) {
   fetchStopped_ = false;
 }
 
-// Each refill walks the whole crawl order; one refill after them all marks the links of
-// the pages that came into view, in crawl order, at the cost of one walk instead of one
-// per item.
+// A refill walks the crawl order from where it last stopped, and one refill after them
+// all marks the links of the pages that came into view, in crawl order.
 void SiteExplorer::expandPages(const std::vector<SitePage*>& pages) {
   expanding_ = true;
   refillWanted_ = false;
-  for (SitePage* page : pages)
-    if (page->treeItem != kNoTreeItem) views_.tree.expand(page->treeItem);
-  // The control reports only the first opening of an item.
-  tree_.orderChanged();
+  for (SitePage* page : pages) {
+    if (page->treeItem == kNoTreeItem) continue;
+    views_.tree.expand(page->treeItem);
+    // Asked of each: the control reports only the first opening of an item.
+    tree_.pageOpened(*page);
+  }
   expanding_ = false;
   if (refillWanted_) list_.refillList(false);
 }

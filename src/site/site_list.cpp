@@ -52,19 +52,21 @@ void SiteList::refillList(bool clear) {
     markLinksOf(*selected);
     return;
   }
-  for (const SiteTree::Place& place : tree_.crawlOrder()) markLinksOf(*place.page);
+  // An order of the version walked last only grew at its end since: the walk goes on
+  // from where it stopped.
+  const std::vector<SiteTree::Place>& order = tree_.crawlOrder();
+  if (walkedOrder_ != tree_.orderVersion()) walkedUpTo_ = 0;
+  for (size_t at = walkedUpTo_; at < order.size(); ++at) markLinksOf(*order[at].page);
   walkedOrder_ = tree_.orderVersion();
+  walkedUpTo_ = order.size();
 }
 
 void SiteList::pageRead(SitePage& page) {
-  SitePage* root = tree_.rootPage();
-  if (!root || walkedOrder_ != tree_.orderVersion() || tree_.control().selectedRecord() != root) {
-    refillList(false);
-    return;
-  }
-  // The order is the one walked, which is the tree's still: every page in it has its links
-  // marked but this one, if it is in it.
-  if (tree_.inTakenOrder(page)) markLinksOf(page);
+  refillList(false);
+  // Every page in the order walked has its links marked but this one, whose links are new
+  // when the walk passed it before it was read.
+  if (tree_.control().selectedRecord() == tree_.rootPage() && tree_.inTakenOrder(page))
+    markLinksOf(page);
 }
 
 bool SiteList::addWaitingRows() {

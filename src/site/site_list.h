@@ -19,8 +19,9 @@ class SiteList {
   // (the root: the links of every page in crawl order) are marked for a row.
   void refillList(bool clear);
   // refillList without clear after the page was read. When the list shows the whole site
-  // and the crawl order is the one walked last, only that page can have links without a
-  // mark, so only its links are looked at, not every page of the site.
+  // and the crawl order is the one walked last, only that page and the places added to
+  // the order since can have links without a mark, so only theirs are looked at, not every
+  // page of the site.
   void pageRead(SitePage& page);
   // Marks the target for a row, listed on `onPage` through `link` (none for the selected
   // page itself); nothing when it is marked already.
@@ -49,8 +50,10 @@ class SiteList {
   std::vector<SitePage*> waiting_;
   // Counts clearings, so that each page knows whether its marked links are still marked.
   uint64_t generation_ = 1;
-  // The crawl order walked last for the whole site, in this generation; 0 for none.
+  // The crawl order walked last for the whole site, in this generation (0 for none), and
+  // how far.
   uint64_t walkedOrder_ = 0;
+  size_t walkedUpTo_ = 0;
 };
 
 // The Site List's row order for a sort column (0 Name, 1 Type, 2 Kind, 3 On Page,

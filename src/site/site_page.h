@@ -58,8 +58,10 @@ struct SitePage {
   // The tree (counted by its clearings) in which every page this page's links lead to was
   // placed already.
   uint32_t linksPlaced = 0;
-  // The version of the crawl order that last held the page (SiteTree::crawlOrder).
+  // The version of the crawl order that last held the page (SiteTree::crawlOrder), and
+  // the page's index in it.
   uint64_t inOrder = 0;
+  size_t orderAt = 0;
   // Set by the registry on the targets of the page it adds links to, so that telling
   // whether that page links to an address already takes no search.
   uint64_t linkMark = 0;

@@ -143,20 +143,63 @@ const std::vector<SiteTree::Place>& SiteTree::crawlOrder() const {
   order.clear();
   std::optional<int> rootTop = root_ ? itemTop(*root_) : std::nullopt;
   if (!rootTop) return order;
-  std::vector<Place> level{{root_, 0, *rootTop}};
+  struct Shown {
+    int top;
+    Place place;
+  };
+  std::vector<Shown> level{{*rootTop, {root_, 0}}};
   while (!level.empty()) {
     std::sort(level.begin(), level.end(),
-              [](const Place& a, const Place& b) { return a.top < b.top; });
-    order.insert(order.end(), level.begin(), level.end());
-    for (const Place& place : level) place.page->inOrder = orderTakenAt_;
-    std::vector<Place> below;
-    for (const Place& place : level)
-      for (SitePage* child = place.page->firstChild; child; child = child->nextSibling)
+              [](const Shown& a, const Shown& b) { return a.top < b.top; });
+    std::vector<Shown> below;
+    for (const Shown& shown : level) {
+      SitePage& page = *shown.place.page;
+      page.inOrder = orderTakenAt_;
+      page.orderAt = order.size();
+      order.push_back(shown.place);
+      for (SitePage* child = page.firstChild; child; child = child->nextSibling)
         if (std::optional<int> top = itemTop(*child))
-          below.push_back({child, place.depth + 1, *top});
+          below.push_back({*top, {child, shown.place.depth + 1}});
+    }
     level = std::move(below);
   }
   return order;
+}
+
+void SiteTree::pageOpened(SitePage& page) {
+  if (!appendShownChildren(page)) orderChanged();
+}
+
+bool SiteTree::appendShownChildren(SitePage& page) {
+  if (orderTakenAt_ != orderVersion_ || !inTakenOrder(page) || !tree_.isExpanded(page.treeItem))
+    return false;
+  // The children go at the end when nothing deeper than the page is shown yet, or only
+  // children of pages above it at its depth.
+  const int depth = order_[page.orderAt].depth;
+  const Place& last = order_.back();
+  if (last.depth != depth &&
+      !(last.depth == depth + 1 && last.page->parent->orderAt < page.orderAt))
+    return false;
+  // The child list holds the children in the order of their items (each was put first);
+  // the "links" folder is made last, so its children come after the others.
+  const bool linksShown = page.linksItem != kNoTreeItem && tree_.isExpanded(page.linksItem);
+  std::vector<SitePage*> direct, linked;
+  for (SitePage* child = page.firstChild; child; child = child->nextSibling) {
+    if (child->treeItem == kNoTreeItem) continue;
+    // An open child shows its own children as well, a level further down.
+    if (child->firstChild && tree_.isExpanded(child->treeItem)) return false;
+    if (page.linksItem == kNoTreeItem || tree_.parent(child->treeItem) != page.linksItem)
+      direct.push_back(child);
+    else if (linksShown)
+      linked.push_back(child);
+  }
+  for (const std::vector<SitePage*>* pages : {&direct, &linked})
+    for (SitePage* child : *pages) {
+      child->inOrder = orderTakenAt_;
+      child->orderAt = order_.size();
+      order_.push_back({child, depth + 1});
+    }
+  return true;
 }
 
 SitePage* SiteTree::walkNext(const SitePage* page) const {

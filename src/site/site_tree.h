@@ -43,15 +43,19 @@ class SiteTree {
   struct Place {
     SitePage* page;
     int depth;
-    int top;
   };
   const std::vector<Place>& crawlOrder() const;
   // Moves whenever the order may have changed; an order taken at one count holds while
-  // the count stays.
+  // the count stays. Places added at the end (see pageOpened) keep the count.
   uint64_t orderVersion() const { return orderVersion_; }
   // Items were opened or closed (by the user or the program), or the selection moved.
   // Items put under an open item and a cleared tree count by themselves.
   void orderChanged() { ++orderVersion_; }
+  // The program opened the page's item. Opening the shown pages of a level top to bottom,
+  // as Expand does, shows children that all belong at the end of the order: they are
+  // added there and the order keeps its version, so what was found in it still holds.
+  // Any other opening changes the order.
+  void pageOpened(SitePage& page);
   // The page is in the crawl order as last taken, at no cost: the order must be the one
   // of the current version for that to say whether the page is shown now.
   bool inTakenOrder(const SitePage& page) const {
@@ -69,6 +73,7 @@ class SiteTree {
 
  private:
   SitePage& siteRootAbove(SitePage& parent) const;
+  bool appendShownChildren(SitePage& page);
   bool isPlaced(const SitePage& page) const;
   void showTitleOf(const std::string& label);
 

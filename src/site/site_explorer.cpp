@@ -209,7 +209,7 @@ void SiteExplorer::expandPages(const std::vector<SitePage*>& pages) {
     tree_.pageOpened(*page);
   }
   expanding_ = false;
-  if (refillWanted_) list_.refillList(false);
+  if (refillWanted_) list_.orderGrew();
 }
 
 void SiteExplorer::onTreeItemCollapsed(TreeItem item) {

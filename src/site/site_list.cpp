@@ -52,8 +52,11 @@ void SiteList::refillList(bool clear) {
     markLinksOf(*selected);
     return;
   }
-  // An order of the version walked last only grew at its end since: the walk goes on
-  // from where it stopped.
+  walkedUpTo_ = 0;
+  markAddedPlaces();
+}
+
+void SiteList::markAddedPlaces() {
   const std::vector<SiteTree::Place>& order = tree_.crawlOrder();
   if (walkedOrder_ != tree_.orderVersion()) walkedUpTo_ = 0;
   for (size_t at = walkedUpTo_; at < order.size(); ++at) markLinksOf(*order[at].page);
@@ -61,12 +64,24 @@ void SiteList::refillList(bool clear) {
   walkedUpTo_ = order.size();
 }
 
+void SiteList::orderGrew() {
+  SitePage* root = tree_.rootPage();
+  if (!root || walkedOrder_ != tree_.orderVersion() || tree_.control().selectedRecord() != root)
+    refillList(false);
+  else
+    markAddedPlaces();
+}
+
 void SiteList::pageRead(SitePage& page) {
-  refillList(false);
-  // Every page in the order walked has its links marked but this one, whose links are new
-  // when the walk passed it before it was read.
-  if (tree_.control().selectedRecord() == tree_.rootPage() && tree_.inTakenOrder(page))
-    markLinksOf(page);
+  SitePage* root = tree_.rootPage();
+  if (!root || walkedOrder_ != tree_.orderVersion() || tree_.control().selectedRecord() != root) {
+    refillList(false);
+    return;
+  }
+  // The order is the one walked, grown at its end since: every page walked has its links
+  // marked but this one, if it is among them.
+  markAddedPlaces();
+  if (tree_.inTakenOrder(page)) markLinksOf(page);
 }
 
 bool SiteList::addWaitingRows() {

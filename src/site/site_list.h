@@ -23,6 +23,10 @@ class SiteList {
   // the order since can have links without a mark, so only theirs are looked at, not every
   // page of the site.
   void pageRead(SitePage& page);
+  // refillList without clear after places were added at the end of the crawl order: when
+  // the list shows the whole site and the order is the one walked last, only they are
+  // looked at.
+  void orderGrew();
   // Marks the target for a row, listed on `onPage` through `link` (none for the selected
   // page itself); nothing when it is marked already.
   void markListed(SitePage& target, SitePage& onPage, SiteLink* link);
@@ -41,6 +45,8 @@ class SiteList {
 
  private:
   void markLinksOf(SitePage& page);
+  // Marks the links of the places added to the crawl order since the last walk.
+  void markAddedPlaces();
 
   RowList<SitePage>& rows_;
   SiteTree& tree_;

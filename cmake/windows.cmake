@@ -97,7 +97,7 @@ add_dependencies(haulix_setup_e2e_tests haulix)
 add_test(NAME EndToEnd.SetupAndRemovalUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/setup-e2e-tests.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(EndToEnd.SetupAndRemovalUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE
-  TIMEOUT 500)
+  TIMEOUT 1200)
 
 # The crawl benchmark's driver: a Site Window's crawl on the real ports (bench/crawl-bench.sh
 # runs it against nginx and wget).

@@ -1,5 +1,5 @@
 # Shared by the end-to-end scripts (sourced, not run): a private Xvfb display, a Wine prefix
-# made afresh with a persistent server, and the screenshots converted to PNG.
+# made afresh with a persistent server, and the pictures of the display converted to PNG.
 # Before sourcing, set WINEPREFIX; after it, call start_display FIRST_NUMBER.
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -34,11 +34,12 @@ fresh_prefix() {
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 }
 
-# The pictures the tests left in the prefix, as PNG in the folder given.
+# The pictures of the whole display the tests took (ImageMagick's import, PPM), as PNG in
+# the folder given.
 convert_shots() {
   mkdir -p "$1"
-  for shot in "$WINEPREFIX"/drive_c/haulix-e2e/shots/*.bmp; do
+  for shot in "$WINEPREFIX"/drive_c/haulix-e2e/shots/*.ppm; do
     [ -f "$shot" ] || continue
-    convert "$shot" "$1/$(basename "$shot" .bmp).png" 2>/dev/null || true
+    convert "$shot" "$1/$(basename "$shot" .ppm).png" 2>/dev/null || true
   done
 }

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <vector>
 
 #include "windows/local_server.h"
@@ -162,44 +164,113 @@ std::string RemoteList::cell(int row, int column) const {
   return text.data();
 }
 
-bool saveWindowPicture(HWND window, const std::string& path) {
+bool ScreenPicture::take(const std::string& path) {
+  const std::string target = unixPathOf(path);
+  const char* display = getenv("DISPLAY");
+  if (target.empty() || target.find(' ') != std::string::npos || !display || !*display)
+    return false;
+  DeleteFileA(path.c_str());
+  // Written under another name and moved into place, so that the file is whole once there:
+  // a Unix program started from Wine leaves no process handle to wait on.
+  std::string command = "\"" + dosPathOf("/bin/sh") + "\" -c \"import -display " +
+                        std::string(display) + " -window root -depth 8 ppm:" + target + ".part && mv " +
+                        target + ".part " + target + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  return waitUntil([&] { return load(path); }, 60000);
+}
+
+bool ScreenPicture::load(const std::string& path) {
+  std::string bytes;
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES || !readWholeFile(path, bytes))
+    return false;
+  // "P6", width, height, the largest value, each after white space, then one white space
+  // and the RGB bytes.
+  size_t at = 0;
+  auto number = [&](int& value) {
+    while (at < bytes.size() &&
+           (isspace(static_cast<unsigned char>(bytes[at])) || bytes[at] == '#')) {
+      if (bytes[at] == '#') at = bytes.find('\n', at);
+      if (at == std::string::npos) return false;
+      ++at;
+    }
+    value = 0;
+    const size_t first = at;
+    while (at < bytes.size() && isdigit(static_cast<unsigned char>(bytes[at])))
+      value = value * 10 + (bytes[at++] - '0');
+    return at > first;
+  };
+  if (bytes.compare(0, 2, "P6") != 0) return false;
+  at = 2;
+  int width = 0, height = 0, largest = 0;
+  if (!number(width) || !number(height) || !number(largest) || largest != 255) return false;
+  ++at;
+  const size_t size = static_cast<size_t>(width) * height * 3;
+  if (width <= 0 || height <= 0 || bytes.size() - at < size) return false;
+  width_ = width;
+  height_ = height;
+  rgb_ = bytes.substr(at, size);
+  return true;
+}
+
+COLORREF ScreenPicture::at(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return RGB(0, 0, 0);
+  const size_t i = (static_cast<size_t>(y) * width_ + x) * 3;
+  return RGB(static_cast<unsigned char>(rgb_[i]), static_cast<unsigned char>(rgb_[i + 1]),
+             static_cast<unsigned char>(rgb_[i + 2]));
+}
+
+bool pictureShowing(const std::string& path, DWORD since,
+                    const std::function<bool(const ScreenPicture&)>& shows, ScreenPicture& picture,
+                    DWORD settleMs, DWORD limitMs) {
+  const DWORD waited = GetTickCount() - since;
+  if (waited < settleMs) Sleep(settleMs - waited);
+  const DWORD began = GetTickCount();
+  for (;;) {
+    if (picture.take(path) && shows(picture)) return true;
+    if (GetTickCount() - began > limitMs) return false;
+    Sleep(500);
+  }
+}
+
+bool looksDrawn(const ScreenPicture& picture, HWND window) {
   RECT r = {};
-  GetWindowRect(window, &r);
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  if (width <= 0 || height <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  SelectObject(memory, old);
+  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  size_t black = 0, faced = 0, all = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      const COLORREF c = picture.at(x, y);
+      ++all;
+      if (GetRValue(c) < 16 && GetGValue(c) < 16 && GetBValue(c) < 16) ++black;
+      if (c == face) ++faced;
+    }
+  }
+  return black * 2 < all && faced * 5 > all;
+}
 
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  const int stride = (width * 3 + 3) & ~3;
-  std::vector<char> pixels(static_cast<size_t>(stride) * height);
-  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
-            DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+bool showsColour(const ScreenPicture& picture, HWND window, COLORREF colour) {
+  RECT r = {};
+  if (!GetWindowRect(window, &r)) return false;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x)
+      if (picture.at(x, y) == colour) return true;
+  return false;
+}
 
-  BITMAPFILEHEADER file = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof header;
-  file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size());
-  HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
-            WriteFile(out, &header, sizeof header, &written, nullptr) &&
-            WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-  CloseHandle(out);
-  return ok;
+bool centredOnOwner(HWND window) {
+  HWND owner = GetWindow(window, GW_OWNER);
+  RECT placed = {}, around = {};
+  if (!owner || !GetWindowRect(window, &placed) || !GetWindowRect(owner, &around)) return false;
+  return std::abs((placed.left + placed.right) - (around.left + around.right)) <= 4 &&
+         std::abs((placed.top + placed.bottom) - (around.top + around.bottom)) <= 4;
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {

@@ -64,8 +64,43 @@ bool waitUntil(const std::function<bool()>& done, DWORD milliseconds);
 // Hands a text to the window as another process would (WM_COPYDATA).
 LRESULT handOver(HWND window, const std::string& text);
 
-// Saves what the screen shows of the window as a 24-bit BMP file.
-bool saveWindowPicture(HWND window, const std::string& path);
+// A picture of the whole display as a user sees it, taken from outside the program: the X
+// display read by ImageMagick's `import`, run as a Unix program, into a PPM file. (xwd reads
+// a Wine window that lies wholly inside another as black: Wine gives its windows colormaps of
+// their own, which xwd's reading of the root window mishandles.)
+class ScreenPicture {
+ public:
+  // Takes a picture now into `path` (a Windows path); false when none came within a minute.
+  bool take(const std::string& path);
+  // Reads a picture taken before; false when the file is no PPM.
+  bool load(const std::string& path);
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // The pixel at screen coordinates, black outside the picture.
+  COLORREF at(int x, int y) const;
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  std::string rgb_;
+};
+
+// What a user sees seconds after something appeared on the screen at `since` (a
+// GetTickCount): pictures are taken from `settleMs` after it until one `shows` what is
+// expected, for `limitMs` at most. The last one stays at `path` and in `picture`. False when
+// none showed it.
+bool pictureShowing(const std::string& path, DWORD since,
+                    const std::function<bool(const ScreenPicture&)>& shows, ScreenPicture& picture,
+                    DWORD settleMs = 3000, DWORD limitMs = 60000);
+
+// The window as drawn in the picture: mostly in the dialog face colour, hardly any black.
+bool looksDrawn(const ScreenPicture& picture, HWND window);
+
+// True when some pixel of the window's area in the picture has this colour.
+bool showsColour(const ScreenPicture& picture, HWND window, COLORREF colour);
+
+// True when the window's middle lies on its owner's middle (within a pixel or two).
+bool centredOnOwner(HWND window);
 
 // The whole file; false when it cannot be read.
 bool readWholeFile(const std::string& path, std::string& bytes);

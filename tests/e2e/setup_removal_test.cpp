@@ -26,6 +26,20 @@ namespace {
 
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Haulix";
 constexpr UINT kExitCommand = 41001;  // the system menu's Exit
+const std::string kShots = "C:\\haulix-e2e\\shots";
+
+// The dialog as a user sees it seconds after it appeared: a picture of the screen, checked to
+// show the dialog drawn (and centred on its owner, when it has one).
+void lookAt(HWND dialog, DWORD appeared, const std::string& name) {
+  CreateDirectoryA("C:\\haulix-e2e", nullptr);
+  CreateDirectoryA(kShots.c_str(), nullptr);
+  ScreenPicture picture;
+  EXPECT_TRUE(pictureShowing(
+      kShots + "\\" + name + ".ppm", appeared,
+      [dialog](const ScreenPicture& p) { return looksDrawn(p, dialog); }, picture))
+      << name << " is not drawn on the screen";
+  if (GetWindow(dialog, GW_OWNER)) EXPECT_TRUE(centredOnOwner(dialog)) << name;
+}
 
 HWND waitForDialog(const char* title, DWORD milliseconds, HWND other = nullptr) {
   HWND found = nullptr;
@@ -111,20 +125,22 @@ TEST(SetupAndRemoval, AFirstStartInstallsAndTheUninstallCommandTakesItAllAway) {
   // The first start: welcome, the update question (Delete it), then the Download Window.
   HaulixProcess first;
   ASSERT_TRUE(first.start());
-  HWND welcome = waitForDialog("Welcome to Haulix", 20000);
+  HWND welcome = waitForDialog("Welcome to Haulix", 60000);
   ASSERT_NE(welcome, nullptr);
+  lookAt(welcome, GetTickCount(), "setup-welcome");
   PostMessageA(welcome, WM_COMMAND, IDOK, 0);
-  HWND update = waitForDialog("Haulix Update", 20000);
+  HWND update = waitForDialog("Haulix Update", 60000);
   ASSERT_NE(update, nullptr);
+  lookAt(update, GetTickCount(), "setup-update");
   EXPECT_EQ(IsDlgButtonChecked(update, 1043), BST_CHECKED) << "Delete it is chosen first";
   PostMessageA(update, WM_COMMAND, IDOK, 0);
-  ASSERT_NE(waitForDownloadWindow(20000), nullptr);
+  ASSERT_NE(waitForDownloadWindow(60000), nullptr);
   // Setup goes on after the question; the uninstall entry is its last step.
   ASSERT_TRUE(waitUntil(
       [&] {
         return registryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString") != "(none)";
       },
-      20000));
+      60000));
 
   EXPECT_EQ(fileSize(programFile), fileSize(haulixPath())) << "the program file is a copy";
   EXPECT_FALSE(exists(oldProgram));
@@ -139,25 +155,27 @@ TEST(SetupAndRemoval, AFirstStartInstallsAndTheUninstallCommandTakesItAllAway) {
   // The uninstall command while the program runs: the running copy is closed first.
   HANDLE removal = startCommand(uninstall);
   ASSERT_NE(removal, nullptr);
-  HWND remove = waitForDialog("Add or Remove Haulix", 20000);
+  HWND remove = waitForDialog("Add or Remove Haulix", 60000);
   ASSERT_NE(remove, nullptr);
-  EXPECT_EQ(first.waitForExit(10000), 0) << "the running Download Window was closed";
+  EXPECT_EQ(first.waitForExit(60000), 0) << "the running Download Window was closed";
+  lookAt(remove, GetTickCount(), "removal-question");
   PostMessageA(remove, WM_COMMAND, IDOK, 0);
-  HWND removed = waitForDialog("Add or Remove Haulix", 20000, remove);
+  HWND removed = waitForDialog("Add or Remove Haulix", 60000, remove);
   ASSERT_NE(removed, nullptr);
+  lookAt(removed, GetTickCount(), "removal-done");
   char support[256] = {};
   GetDlgItemTextA(removed, 1201, support, sizeof support);
   EXPECT_NE(std::string(support).find('@'), std::string::npos);
   PostMessageA(removed, WM_COMMAND, IDOK, 0);
-  EXPECT_EQ(WaitForSingleObject(removal, 20000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(removal, 60000), WAIT_OBJECT_0);
   DWORD code = 1;
   GetExitCodeProcess(removal, &code);
   CloseHandle(removal);
   EXPECT_EQ(code, 0u);
 
   // The script deletes the program file after the process, then the folder and itself.
-  EXPECT_TRUE(waitUntil([&] { return !exists(programFile) && !exists("C:\\haulix.bat"); }, 30000));
-  EXPECT_TRUE(waitUntil([&] { return !exists(appData + "\\Haulix"); }, 10000));
+  EXPECT_TRUE(waitUntil([&] { return !exists(programFile) && !exists("C:\\haulix.bat"); }, 60000));
+  EXPECT_TRUE(waitUntil([&] { return !exists(appData + "\\Haulix"); }, 60000));
   EXPECT_FALSE(exists(programsShortcut));
   EXPECT_FALSE(exists(desktopShortcut));
   EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\Haulix"));
@@ -296,6 +314,7 @@ TEST(NewUser, SetsUpOnItsFirstStartTakesThreeFilesAtOnceAndGetsEveryPastedFile) 
   // Setup: the welcome answered with OK; no older release, so no further question.
   HWND welcome = waitForDialog("Welcome to Haulix", 60000);
   ASSERT_NE(welcome, nullptr);
+  lookAt(welcome, GetTickCount(), "new-user-welcome");
   PostMessageA(welcome, WM_COMMAND, IDOK, 0);
   HWND window = waitForDownloadWindow(60000);
   ASSERT_NE(window, nullptr);
@@ -303,23 +322,27 @@ TEST(NewUser, SetsUpOnItsFirstStartTakesThreeFilesAtOnceAndGetsEveryPastedFile) 
       [&] {
         return registryText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString") != "(none)";
       },
-      30000))
+      60000))
       << "setup finished";
   EXPECT_EQ(fileSize(folder(CSIDL_APPDATA) + "\\Haulix\\haulix.exe"), fileSize(downloaded))
       << "setup installed the downloaded program";
   EXPECT_EQ(registryNumber(HKEY_CURRENT_USER, userKey, "get"), 0xFFFFFFFFu)
       << "nothing says how many files at once before Options";
 
-  // Options from the Open menu (its key letter O): 3 files at once, then OK.
-  Sleep(500);  // the window laid out and shown
+  // Options from the Open menu (its key letter O): 3 files at once, then OK. The window is
+  // laid out before it shows.
+  ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) != FALSE; }, 60000));
   const POINT open = openLinkCentre();
   PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(open.x, open.y));
   PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(open.x, open.y));
-  HWND menu = waitForMenu(30000);
+  HWND menu = waitForMenu(60000);
   ASSERT_NE(menu, nullptr) << "the Open menu";
+  ScreenPicture menuPicture;
+  EXPECT_TRUE(menuPicture.take(kShots + "\\new-user-open-menu.ppm"));
   PostMessageA(menu, WM_CHAR, 'o', 0);
-  HWND sheet = waitForDialog("Options", 30000);
+  HWND sheet = waitForDialog("Options", 60000);
   ASSERT_NE(sheet, nullptr);
+  lookAt(sheet, GetTickCount(), "new-user-options");
   HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
   ASSERT_NE(page, nullptr);
   // The save folder as the page shows it: a new user's default.
@@ -332,8 +355,10 @@ TEST(NewUser, SetsUpOnItsFirstStartTakesThreeFilesAtOnceAndGetsEveryPastedFile) 
   GetDlgItemTextA(page, CTL_COUNT_LABEL, label, sizeof label);
   EXPECT_STREQ(label, "files at once");
   PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-  ASSERT_TRUE(waitUntil([&] { return !IsWindow(sheet); }, 30000)) << "OK closes the sheet";
-  EXPECT_EQ(registryNumber(HKEY_CURRENT_USER, userKey, "get"), 3u);
+  EXPECT_TRUE(
+      waitUntil([&] { return registryNumber(HKEY_CURRENT_USER, userKey, "get") == 3; }, 60000))
+      << "OK stores the count";
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(sheet); }, 60000)) << "OK closes the sheet";
 
   // Six addresses copied, then a click on "Addresses" pastes them; sent slowly enough that
   // three run side by side for a while.
@@ -352,7 +377,7 @@ TEST(NewUser, SetsUpOnItsFirstStartTakesThreeFilesAtOnceAndGetsEveryPastedFile) 
   const POINT link = addressesLinkCentre();
   PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(link.x, link.y));
   PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(link.x, link.y));
-  ASSERT_TRUE(waitUntil([&] { return rows.rows() == 6; }, 20000)) << rows.rows() << " rows";
+  ASSERT_TRUE(waitUntil([&] { return rows.rows() == 6; }, 60000)) << rows.rows() << " rows";
 
   // Never more than three at once, and three while the queue is long enough.
   int most = 0;
@@ -363,21 +388,19 @@ TEST(NewUser, SetsUpOnItsFirstStartTakesThreeFilesAtOnceAndGetsEveryPastedFile) 
           if (rows.cell(row, 0) != "Done") return false;
         return true;
       },
-      90000);
+      180000);
   ASSERT_TRUE(allDone);
   EXPECT_EQ(most, 3);
   for (int i = 0; i < 6; ++i) {
     const std::string path = saveFolder + "\\new" + std::to_string(i) + ".bin";
     EXPECT_TRUE(fileHasGeneratedBytes(path, i + 11, sizes[i])) << path;
   }
-  CreateDirectoryA("C:\\haulix-e2e", nullptr);
-  CreateDirectoryA("C:\\haulix-e2e\\shots", nullptr);
-  Sleep(300);  // the last Done painted
-  EXPECT_TRUE(saveWindowPicture(window, "C:\\haulix-e2e\\shots\\new-user-download-window.bmp"));
+  ScreenPicture picture;
+  EXPECT_TRUE(picture.take(kShots + "\\new-user-download-window.ppm"));
 
   // Exit from the system menu; the setting stays for the next start.
   PostMessageA(window, WM_SYSCOMMAND, kExitCommand, 0);
-  EXPECT_EQ(program.waitForExit(30000), 0);
+  EXPECT_EQ(program.waitForExit(60000), 0);
   EXPECT_EQ(registryNumber(HKEY_CURRENT_USER, userKey, "get"), 3u);
 }
 

@@ -392,8 +392,11 @@ TEST_F(EndToEnd, ASiteWindowCrawlsALocalSiteWithExpandAndGetHandsItsFilesToTheDo
 
   // The four files chosen, then Get: the Site Window starts the Download Window, which
   // fetches them into the save folder.
-  for (int row = 0; row < rows.rows(); ++row)
-    if (rows.cell(row, 4).find(".bin") != std::string::npos) EXPECT_TRUE(rows.select(row));
+  for (int row = 0; row < rows.rows(); ++row) {
+    if (rows.cell(row, 4).find(".bin") != std::string::npos) {
+      EXPECT_TRUE(rows.select(row));
+    }
+  }
   ScreenPicture picture;
   EXPECT_TRUE(picture.take(kShots + "\\site-window.ppm"));
   // Get becomes a button at the idle pass after the selection, which cannot be seen from

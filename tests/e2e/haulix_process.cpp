@@ -250,7 +250,8 @@ bool looksDrawn(const ScreenPicture& picture, HWND window) {
       const COLORREF c = picture.at(x, y);
       ++all;
       if (GetRValue(c) < 16 && GetGValue(c) < 16 && GetBValue(c) < 16) ++black;
-      if (c == face) ++faced;
+      // Themed tab pages paint their body white rather than in the face colour.
+      if (c == face || c == RGB(255, 255, 255)) ++faced;
     }
   }
   return black * 2 < all && faced * 5 > all;

@@ -93,7 +93,8 @@ bool pictureShowing(const std::string& path, DWORD since,
                     const std::function<bool(const ScreenPicture&)>& shows, ScreenPicture& picture,
                     DWORD settleMs = 3000, DWORD limitMs = 60000);
 
-// The window as drawn in the picture: mostly in the dialog face colour, hardly any black.
+// The window as drawn in the picture: mostly in the dialog face colour (or a tab page's
+// white), hardly any black.
 bool looksDrawn(const ScreenPicture& picture, HWND window);
 
 // True when some pixel of the window's area in the picture has this colour.

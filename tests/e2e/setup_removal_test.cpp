@@ -38,7 +38,9 @@ void lookAt(HWND dialog, DWORD appeared, const std::string& name) {
       kShots + "\\" + name + ".ppm", appeared,
       [dialog](const ScreenPicture& p) { return looksDrawn(p, dialog); }, picture))
       << name << " is not drawn on the screen";
-  if (GetWindow(dialog, GW_OWNER)) EXPECT_TRUE(centredOnOwner(dialog)) << name;
+  if (GetWindow(dialog, GW_OWNER)) {
+    EXPECT_TRUE(centredOnOwner(dialog)) << name;
+  }
 }
 
 HWND waitForDialog(const char* title, DWORD milliseconds, HWND other = nullptr) {

@@ -230,24 +230,40 @@ TEST(NetHandleTable, ClosingTheParentOfAPendingHandleReleasesItsOpen) {
   EXPECT_EQ(table.addPending(root, gatedOpener(library, 0xB2)), 0u);
 }
 
-TEST(NetHandleTable, ClosingAParentReleasesItsChildrenAndLeavesTheirNativesToTheLibrary) {
+TEST(NetHandleTable, ClosingAParentReleasesItsChildrenButClosesNoNativeUnderTheirCalls) {
   ScriptedLibrary library;
   NetHandleTable table(library.calls());
   NetHandle connection = table.add(0x30, 0);
   NetHandle request = table.add(0x31, connection);
+  NetHandle idleRequest = table.add(0x32, connection);
+  std::atomic<size_t> closesWhileInside{0};
+  auto call = library.waitingCall();
   std::atomic<bool> result{true};
-  std::thread caller([&] { result = table.useBlocking(request, library.waitingCall()); });
+  std::thread caller([&] {
+    result = table.useBlocking(request, [&, call](uintptr_t native) {
+      const bool ok = call(native);
+      closesWhileInside = library.closes().size();
+      return ok;
+    });
+  });
   ASSERT_TRUE(library.waitUntilEntered());
   table.close(connection);
   caller.join();
   EXPECT_FALSE(result);
   EXPECT_FALSE(table.use(request, [](uintptr_t) { return true; }));
+  EXPECT_FALSE(table.use(idleRequest, [](uintptr_t) { return true; }));
   library.open();
-  table.close(request);
   ASSERT_TRUE(table.waitForNativeCloses(kPatienceMs));
-  // The library invalidated the request with its connection; closing that value again
-  // could close a handle the library has since given to someone else.
-  EXPECT_EQ(library.closes(), std::vector<uintptr_t>{0x30});
+  // Closing the connection invalidates the request, whose value the library may give to the
+  // next handle while a call on it is still to start: nothing is closed while one is inside.
+  EXPECT_EQ(closesWhileInside, 0u);
+  // The request its call left, then the connection; the idle request goes with it, as
+  // closing that value again could close a handle the library has since given out.
+  EXPECT_EQ(library.closes(), (std::vector<uintptr_t>{0x31, 0x30}));
+  table.close(request);
+  table.close(idleRequest);
+  ASSERT_TRUE(table.waitForNativeCloses(kPatienceMs));
+  EXPECT_EQ(library.closes(), (std::vector<uintptr_t>{0x31, 0x30}));
 }
 
 TEST(NetHandleTable, AHandleOpenedUnderAParentClosedMeanwhileGoesWithTheParent) {

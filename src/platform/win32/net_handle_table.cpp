@@ -98,11 +98,12 @@ bool startDetached(std::function<void()> body) {
 struct NetHandleTable::Entry {
   uintptr_t native = 0;           // 0 while a pending handle is not open yet
   NetHandleTable::Opener opener;  // set until a pending handle's open begins
-  std::weak_ptr<Entry> parent;
+  // Kept while the handle is: its native is closed only after the handle's calls leave.
+  std::shared_ptr<Entry> parent;
   std::vector<std::weak_ptr<Entry>> children;
   bool closed = false;    // no new calls; waiting callers are released
   bool released = false;  // the native handle is closed or invalidated
-  int inFlight = 0;       // calls inside the library on the native handle
+  int inFlight = 0;       // calls inside the library on the native handle or a descendant's
   bool blockingBusy = false;
   SlimCondition changed;
 
@@ -184,11 +185,24 @@ struct NetHandleTable::State {
     entry.children.clear();
   }
 
-  // A call leaves the library; true when that put the native handle in line to be closed.
+  // A call enters the library on the entry's native handle. It counts on every ancestor
+  // too: closing an ancestor's native invalidates this handle, and the library may give its
+  // value to the next handle opened, so a call still to start on it (the read after a
+  // query, a blocking call past its check) would land on someone else's handle.
+  static void enterLocked(const std::shared_ptr<Entry>& entry) {
+    for (Entry* node = entry.get(); node; node = node->parent.get()) ++node->inFlight;
+  }
+
+  // A call leaves the library; true when that put a native handle in line to be closed
+  // (the entry's, then its ancestors' that waited for it).
   bool leaveLocked(const std::shared_ptr<Entry>& entry) {
-    --entry->inFlight;
-    entry->changed.notify_all();
-    return releaseIfIdleLocked(entry);
+    bool toClose = false;
+    for (std::shared_ptr<Entry> node = entry; node; node = node->parent) {
+      --node->inFlight;
+      node->changed.notify_all();
+      toClose = releaseIfIdleLocked(node) || toClose;
+    }
+    return toClose;
   }
 };
 
@@ -277,17 +291,16 @@ bool NetHandleTable::open(NetHandle handle) {
   std::unique_lock lock(state_->mutex);
   std::shared_ptr<Entry> entry = state_->find(handle);
   if (!entry || entry->closed || !entry->opener) return false;
-  std::shared_ptr<Entry> parent = entry->parent.lock();
+  std::shared_ptr<Entry> parent = entry->parent;
   if (!parent || parent->closed) return false;
   Opener opener = std::move(entry->opener);
   entry->opener = nullptr;
   // The open is a call inside the library on the parent, and stands for one on the handle:
   // neither native is closed under it.
-  ++parent->inFlight;
-  ++entry->inFlight;
+  State::enterLocked(entry);
   const uintptr_t parentNative = parent->native;
   const bool started =
-      startDetached([state = state_, entry, parent, parentNative, outcome, opener] {
+      startDetached([state = state_, entry, parentNative, outcome, opener] {
         const uintptr_t native = opener(parentNative);
         bool toClose = false;
         {
@@ -298,12 +311,11 @@ bool NetHandleTable::open(NetHandle handle) {
           // before its parent can be.
           if (!entry->released) entry->native = native;
           toClose = state->leaveLocked(entry);
-          toClose = state->leaveLocked(parent) || toClose;
         }
         if (toClose) runCloser(state);
       });
   if (!started) {
-    const bool toClose = state_->leaveLocked(entry) | state_->leaveLocked(parent);
+    const bool toClose = state_->leaveLocked(entry);
     lock.unlock();
     if (toClose) runCloser(state_);
     return false;
@@ -318,7 +330,7 @@ bool NetHandleTable::use(NetHandle handle, const std::function<bool(uintptr_t)>&
     std::lock_guard lock(state_->mutex);
     entry = state_->find(handle);
     if (!entry || entry->closed || entry->native == 0) return false;
-    ++entry->inFlight;
+    State::enterLocked(entry);
   }
   bool ok = call(entry->native);
   bool toClose = false;
@@ -342,7 +354,7 @@ bool NetHandleTable::useBlocking(NetHandle handle, std::function<bool(uintptr_t)
   entry->changed.wait(lock, [&] { return entry->closed || !entry->blockingBusy; });
   if (entry->closed) return false;
   entry->blockingBusy = true;
-  ++entry->inFlight;
+  State::enterLocked(entry);
   const bool started = startDetached([state = state_, entry, outcome, call = std::move(call)] {
     bool ok = call(entry->native);
     bool toClose = false;
@@ -373,7 +385,7 @@ bool NetHandleTable::queryDataAvailable(NetHandle handle, uint32_t& available) {
   if (!entry || entry->closed || entry->native == 0) return false;
   if (!entry->pumpStarted) {
     entry->pumpStarted = true;
-    ++entry->inFlight;
+    State::enterLocked(entry);
     if (!startDetached([state = state_, entry] { pumpBody(state, entry); })) {
       entry->bodyFailed = true;
       const bool toClose = state_->leaveLocked(entry);

@@ -33,9 +33,12 @@ struct NativeNetCalls {
 // - Calls that wait on the network run on a helper thread; the caller waits for the result
 //   or for the close, whichever comes first. A call abandoned that way finishes on its own
 //   (when the server sends or closes) and touches nothing of the caller.
-// - The native handle is closed only when no call is inside the library on it: by close()
-//   when idle, otherwise by the last call that leaves. Closing a native parent marks its
-//   descendants closed too, as the library has invalidated them.
+// - The native handle is closed only when no call is inside the library on it or on a
+//   descendant: by close() when idle, otherwise by the last call that leaves. Closing a
+//   native parent invalidates its descendants, and the library may give a freed value to
+//   the next handle it opens, so a call about to start on a child would land on that one.
+//   A closed parent marks its descendants closed at once; one whose call was inside is
+//   closed as the call leaves, before the parent, and the idle ones go with the parent.
 // - Native closes are made by one closer thread, in the order they were decided, so a value
 //   is never closed after its parent (which would free it for reuse first).
 // - The reply body is read ahead by a helper into a bounded buffer, so body calls cost no

@@ -35,6 +35,10 @@ int compareStatus(const DownloadItem& a, const DownloadItem& b, const ByteText& 
 
 }  // namespace
 
+int compareDownloadStatus(const DownloadItem& a, const DownloadItem& b, const ByteText& text) {
+  return compareStatus(a, b, text);
+}
+
 int compareDownloadRows(const DownloadItem& a, const DownloadItem& b, int column,
                         const ByteText& text) {
   switch (column) {

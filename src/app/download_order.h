@@ -8,3 +8,7 @@
 // case-sensitive comparison.
 int compareDownloadRows(const DownloadItem& a, const DownloadItem& b, int column,
                         const ByteText& text);
+
+// The status part of the default order alone: for rows that are already in address order,
+// a stable sort by it gives the default order.
+int compareDownloadStatus(const DownloadItem& a, const DownloadItem& b, const ByteText& text);

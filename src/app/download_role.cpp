@@ -63,9 +63,20 @@ void DownloadRole::addNewRows() {
   }
   rows.endBatch(count);
   if (rows.rowCount() == count)
-    sortBy(-2);
+    sortFirstRows();
   else
     rows.showLastRow();
+}
+
+// The rows came in the queue's order, which is the address order (the locale's, bytes
+// deciding ties): a stable sort by status alone then makes the default order without
+// comparing every address with the locale's rules, seconds for 100,000 rows.
+void DownloadRole::sortFirstRows() {
+  const ByteText& text = app_.text();
+  sortListBy(header_, app_.downloadRows(), -2,
+             [&](const DownloadItem& a, const DownloadItem& b, int) {
+               return compareDownloadStatus(a, b, text);
+             });
 }
 
 void DownloadRole::sortBy(int column) {

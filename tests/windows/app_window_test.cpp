@@ -146,6 +146,26 @@ TEST_F(DownloadWindow, StatusColumnSortPutsFailedDoneQueuedInactive) {
                                              "http://h/1"}));
 }
 
+// Rows that all come at once (as at start-up) are sorted by status alone, trusting the
+// queue's address order; the result must be the order a full sort makes, ties between
+// addresses the locale calls equal included.
+TEST_F(DownloadWindow, FirstRowsTakeTheDefaultOrderAFullSortWouldGive) {
+  open(ProcessRole::kDownload);
+  app_->queue().addAddresses(
+      "http://h/b\r\nhttp://h/B\r\nhttp://h/a\xAD\r\nhttp://h/a\r\nhttp://h/co-op\r\n"
+      "http://h/coop\r\nhttp://h/A\r\nhttp://h/c");
+  int n = 0;
+  for (DownloadItem* item = app_->queue().first(); item; item = item->next, ++n)
+    if (n % 3 == 1) item->state = DownloadState::Done;
+  app_->content()->addNewRows();
+  std::vector<DownloadItem*> first;
+  for (int row = 0; row < app_->downloadRows().rowCount(); ++row) first.push_back(rowItem(row));
+  ASSERT_EQ(first.size(), 8u);
+  role().sortBy(-2);
+  for (int row = 0; row < 8; ++row)
+    EXPECT_EQ(rowItem(row), first[row]) << row << " " << first[row]->address.fullAddress;
+}
+
 TEST_F(DownloadWindow, StatusLineCountsOneRowAndAThousandRows) {
   open(ProcessRole::kDownload);
   addAddresses("http://h/only");

@@ -35,8 +35,10 @@ endif()
 file(GLOB HAULIX_WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS tests/windows/*.cpp)
 add_executable(haulix_windows_tests ${HAULIX_WINDOWS_TEST_SOURCES} ${HAULIX_MANIFEST_RC}
   ${HAULIX_RESOURCE_SCRIPTS})
-# ws2_32: the local test servers are started, watched and stopped over plain sockets.
-target_link_libraries(haulix_windows_tests PRIVATE haulix_app haulix_fakes gmock gtest_main ws2_32)
+# ws2_32: the local test servers are started, watched and stopped over plain sockets;
+# crypt32: the HTTPS tests trust their test authority for a while.
+target_link_libraries(haulix_windows_tests PRIVATE haulix_app haulix_fakes gmock gtest_main ws2_32
+  crypt32)
 target_compile_definitions(haulix_windows_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 # Each test has five minutes: a test's own waits are generous for a busy machine, but a
 # test that hangs must not hold up the suite.

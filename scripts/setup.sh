@@ -4,7 +4,7 @@
 set -e
 
 packages="
-  cmake ninja-build g++ make googletest
+  cmake ninja-build g++ make googletest openssl
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-apps imagemagick
   python3 python3-pyftpdlib

@@ -42,6 +42,10 @@ wine cmd /c exit >/dev/null 2>&1 || true
 # each time a window is hidden.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 
+# Certificates for the HTTPS tests, made afresh for this run.
+export HAULIX_TEST_CERTIFICATES="$(cd "$build" && pwd)/test-certificates"
+"$here/make-test-certificates.sh" "$HAULIX_TEST_CERTIFICATES"
+
 cd "$build"
 # A test that fails is run once more, and fails the run only if it fails again: now and
 # then a Wine process dies on its way out after every test in it has passed. A failure that

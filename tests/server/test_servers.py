@@ -10,6 +10,7 @@ import json
 import os
 import shutil
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -256,6 +257,12 @@ class HttpServerTest(unittest.TestCase):
         self.assertIn(" 206 4 GET /gen/5?x=1\r\n", text)
         self.assertIn("Referer: http://r/\r\n", text)
 
+    def test_content_disposition_goes_out_byte_for_byte(self):
+        reply, _ = self.request(
+            "GET", "/gen/5?disposition=attachment%3B%20filename%3D%22caf%C3%A9.txt%22")
+        self.assertEqual(reply.getheader("Content-Disposition").encode("latin-1"),
+                         b'attachment; filename="caf\xc3\xa9.txt"')
+
 
 class OutageTest(unittest.TestCase):
     def test_down_refuses_connections_then_listens_again_on_the_same_port(self):
@@ -284,6 +291,48 @@ class OutageTest(unittest.TestCase):
             self.assertEqual(entries[0]["sent"], 30000)
         finally:
             server.stop()
+
+
+class HttpsServerTest(unittest.TestCase):
+    """--tls: HTTPS and plain HTTP on one port, with certificates made for the test."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.certificates = tempfile.mkdtemp(prefix="haulix-certificates-")
+        subprocess.run([os.path.join(HERE, "..", "..", "scripts", "make-test-certificates.sh"),
+                        cls.certificates], check=True)
+        cls.server = Server("http_server.py", "--tls", os.path.join(cls.certificates, "good.pem"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        shutil.rmtree(cls.certificates, ignore_errors=True)
+
+    def secure(self, context):
+        connection = http.client.HTTPSConnection("127.0.0.1", self.server.port, timeout=20,
+                                                 context=context)
+        try:
+            connection.request("GET", "/gen/100?seed=4")
+            return connection.getresponse().read()
+        finally:
+            connection.close()
+
+    def test_https_with_the_authority_and_http_on_the_same_port(self):
+        trusting = ssl.create_default_context(
+            cafile=os.path.join(self.certificates, "authority.pem"))
+        self.assertEqual(self.secure(trusting), generated(4, 0, 100))
+        plain = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=20)
+        plain.request("GET", "/gen/10?plain=1")
+        self.assertEqual(plain.getresponse().status, 200)
+        plain.close()
+
+    def test_a_client_that_refuses_the_certificate_leaves_the_server_serving(self):
+        with self.assertRaises(ssl.SSLError):
+            self.secure(ssl.create_default_context())
+        plain = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=20)
+        plain.request("GET", "/gen/10?after=1")
+        self.assertEqual(plain.getresponse().status, 200)
+        plain.close()
 
 
 class LifetimeTest(unittest.TestCase):

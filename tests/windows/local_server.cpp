@@ -95,6 +95,10 @@ bool sameTextIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+std::string windowsPathOf(const std::string& unixPath) {
+  return dosPathOf(unixPath);
+}
+
 std::string unixPathOf(const std::string& windowsPath) {
   using Convert = char*(CDECL*)(const wchar_t*);
   auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
@@ -108,7 +112,7 @@ std::string unixPathOf(const std::string& windowsPath) {
 }
 
 LocalServer::LocalServer(Kind kind, const std::vector<std::string>& arguments) {
-  scheme_ = kind == Kind::Http ? "http" : "ftp";
+  scheme_ = kind == Kind::Http ? "http" : kind == Kind::Https ? "https" : "ftp";
   const std::string python = dosPathOf(kPython);
   if (python.empty()) {
     error_ = "not running under Wine: cannot reach " + std::string(kPython);
@@ -120,7 +124,7 @@ LocalServer::LocalServer(Kind kind, const std::vector<std::string>& arguments) {
               std::to_string(counter++) + ".port";
   DeleteFileA(portFile_.c_str());
   const std::string script = std::string(HAULIX_SOURCE_DIR) + "/tests/server/" +
-                             (kind == Kind::Http ? "http_server.py" : "ftp_server.py");
+                             (kind == Kind::Ftp ? "ftp_server.py" : "http_server.py");
   std::string command =
       quoted(python) + " " + quoted(script) + " --port-file " + quoted(unixPathOf(portFile_));
   for (const std::string& argument : arguments) command += " " + quoted(argument);
@@ -168,7 +172,7 @@ void LocalServer::stop() {
   if (lifeline_ != ~uintptr_t{0}) {
     closesocket(static_cast<SOCKET>(lifeline_));
     lifeline_ = ~uintptr_t{0};
-  } else if (scheme_ == "http") {
+  } else if (scheme_ != "ftp") {
     fetch("/_quit");
   }
   // The server removes its port file as it goes; then its port is free again.
@@ -182,6 +186,10 @@ void LocalServer::stop() {
 
 std::string LocalServer::address(const std::string& path) const {
   return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::string LocalServer::plainAddress(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 std::string LocalServer::fetch(const std::string& path) const {

@@ -11,7 +11,9 @@
 // when the object goes (or the test dies), the lifeline closes and the server stops.
 class LocalServer {
  public:
-  enum class Kind { Http, Ftp };
+  // Https: the HTTP server with "--tls PEM" among the arguments; its port speaks plain HTTP
+  // too, which fetch() and requests() use.
+  enum class Kind { Http, Https, Ftp };
 
   // Starts the server with extra command-line arguments and waits for its port. Check
   // running() (and error()) before use.
@@ -24,10 +26,12 @@ class LocalServer {
   bool running() const { return port_ != 0; }
   const std::string& error() const { return error_; }
   uint16_t port() const { return port_; }
-  // "http://127.0.0.1:PORT" + path (or "ftp://...").
+  // "http://127.0.0.1:PORT" + path (or "https://..." or "ftp://...").
   std::string address(const std::string& path) const;
+  // "http://127.0.0.1:PORT" + path whatever the kind: an HTTPS server's port in plain HTTP.
+  std::string plainAddress(const std::string& path) const;
 
-  // HTTP only: a plain GET of `path` without WinInet; the body, empty on failure.
+  // HTTP and HTTPS: a plain GET of `path` without WinInet; the body, empty on failure.
   std::string fetch(const std::string& path) const;
 
   struct Request {
@@ -42,7 +46,7 @@ class LocalServer {
     std::string header(const std::string& name) const;
     bool hasHeader(const std::string& name) const;
   };
-  // HTTP only: every request the server has seen, oldest first.
+  // HTTP and HTTPS: every request the server has seen, oldest first.
   std::vector<Request> requests() const;
 
  private:
@@ -81,3 +85,5 @@ std::string generatedBytes(uint32_t seed, uint64_t offset, size_t count);
 
 // A Windows path as a Unix program sees it under Wine; empty outside Wine.
 std::string unixPathOf(const std::string& windowsPath);
+// A Unix path as a Windows program sees it under Wine; empty outside Wine.
+std::string windowsPathOf(const std::string& unixPath);

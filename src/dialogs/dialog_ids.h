@@ -28,6 +28,7 @@
 #define CTL_PASSWORD 1047
 #define CTL_REFERRER 1057
 #define CTL_SITE_HINT 1202
+#define CTL_ACCEPT_CERTIFICATES 1203
 
 /* Properties and Copy: one number per column or field */
 #define CTL_OPEN 1023

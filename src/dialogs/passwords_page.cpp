@@ -35,8 +35,9 @@ void addColumns(HWND list) {
     const char* title;
     int width;
   };
-  const Column columns[] = {{"Site", 99}, {"User Name", 64}, {"Password", 64}, {"Referrer", 64}};
-  for (int i = 0; i < 4; ++i) {
+  const Column columns[] = {{"Site", 99},     {"User Name", 64},    {"Password", 64},
+                            {"Referrer", 64}, {"Certificates", 70}};
+  for (int i = 0; i < 5; ++i) {
     LVCOLUMNA column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     column.pszText = const_cast<char*>(columns[i].title);
@@ -53,8 +54,10 @@ void fillRows(PageState& state, const SettingsStore& settings) {
   state.rows.beginBatch(count);
   for (SiteCredential& entry : state.entries) {
     RowCells cells;
-    cells.texts = {entry.site, entry.userName, maskedPassword(entry.password), entry.referrer};
-    state.rows.appendRow(cells, 4, &entry);
+    const bool accepted = siteAcceptsCertificateErrors(settings.settings(), entry.site);
+    cells.texts = {entry.site, entry.userName, maskedPassword(entry.password), entry.referrer,
+                   accepted ? "Accepted" : ""};
+    state.rows.appendRow(cells, 5, &entry);
   }
   state.rows.endBatch(count);
 }

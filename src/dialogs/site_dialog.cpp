@@ -17,7 +17,8 @@ struct SiteDialogState {
 void updateOk(HWND dialog, const SiteDialogState& state) {
   enableItem(dialog, IDOK,
              canSaveSiteEntry(state.text, itemText(dialog, CTL_SITE),
-                              itemText(dialog, CTL_USER_NAME), itemText(dialog, CTL_REFERRER)));
+                              itemText(dialog, CTL_USER_NAME), itemText(dialog, CTL_REFERRER),
+                              isChecked(dialog, CTL_ACCEPT_CERTIFICATES)));
 }
 
 void fill(HWND dialog, const SiteDialogState& state) {
@@ -34,6 +35,8 @@ void fill(HWND dialog, const SiteDialogState& state) {
       setItemText(dialog, CTL_USER_NAME, entry.userName);
       setItemText(dialog, CTL_PASSWORD, entry.password);
       setItemText(dialog, CTL_REFERRER, entry.referrer);
+      setChecked(dialog, CTL_ACCEPT_CERTIFICATES,
+                 siteAcceptsCertificateErrors(state.settings.settings(), entry.site));
       break;
     }
   }
@@ -53,6 +56,10 @@ INT_PTR CALLBACK siteDialog(HWND dialog, UINT message, WPARAM w, LPARAM l) {
         updateOk(dialog, *state);
         return TRUE;
       }
+      if (code == BN_CLICKED && id == CTL_ACCEPT_CERTIFICATES) {
+        updateOk(dialog, *state);
+        return TRUE;
+      }
       if (code == EN_SETFOCUS && id == CTL_REFERRER) {
         std::string referrer = suggestedReferrer(state->text, itemText(dialog, CTL_SITE),
                                                  itemText(dialog, CTL_REFERRER));
@@ -63,7 +70,8 @@ INT_PTR CALLBACK siteDialog(HWND dialog, UINT message, WPARAM w, LPARAM l) {
         // Enter reaches here even while OK is disabled; an entry that cannot be saved stays.
         if (saveSiteEntry(state->settings, state->text, state->openedFor,
                           itemText(dialog, CTL_SITE), itemText(dialog, CTL_USER_NAME),
-                          itemText(dialog, CTL_PASSWORD), itemText(dialog, CTL_REFERRER))) {
+                          itemText(dialog, CTL_PASSWORD), itemText(dialog, CTL_REFERRER),
+                          isChecked(dialog, CTL_ACCEPT_CERTIFICATES))) {
           EndDialog(dialog, IDOK);
         }
         return TRUE;

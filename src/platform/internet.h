@@ -19,14 +19,24 @@ inline constexpr uint32_t kLocation = 33;
 
 // Request flags (INTERNET_FLAG_...).
 namespace request_flags {
-inline constexpr uint32_t kDefault = 0x0040F200;  // keep connection, ignore redirects to
-                                                  // http/https, ignore certificate date and
-                                                  // name errors, no UI
+inline constexpr uint32_t kDefault = 0x0040C200;  // keep connection, follow redirects between
+                                                  // http and https, no UI; the server's
+                                                  // certificate is checked (name, dates, chain)
 inline constexpr uint32_t kSecure = 0x00800000;
 inline constexpr uint32_t kNoCacheWrite = 0x04000000;
 inline constexpr uint32_t kReloadNoCacheWrite = 0x84000000;
 inline constexpr uint32_t kExistingConnect = 0x20000000;
 }  // namespace request_flags
+
+// Why the server's certificate was refused, when that is why a request could not be sent.
+enum class CertificateFault : uint8_t {
+  kNone,        // the request failed for another reason, or did not fail
+  kNameWrong,   // issued for another name
+  kExpired,     // outside its dates
+  kNotTrusted,  // from an authority the system does not trust (self-signed, say), or its
+                // revocation could not be checked
+  kOther        // any other fault of the certificate
+};
 
 class Internet {
  public:
@@ -42,8 +52,16 @@ class Internet {
                                 uint32_t flags) = 0;
   // Adds header lines, each ended by CR LF (HttpAddRequestHeaders).
   virtual bool addRequestHeaders(NetHandle request, const std::string& headers) = 0;
-  // Blocking: sends the request and reads the reply's headers (HttpSendRequest).
-  virtual bool sendRequest(NetHandle request) = 0;
+  // Blocking: sends the request and reads the reply's headers (HttpSendRequest). When it
+  // fails because of the server's certificate, `fault` says how; otherwise it is kNone.
+  virtual bool sendRequest(NetHandle request, CertificateFault& fault) = 0;
+  // From now on the request accepts the faults of the server's certificate (an unknown
+  // authority, another name, dates, revocation): for sending it again to a site whose
+  // certificate the user accepts.
+  virtual bool acceptCertificateFaults(NetHandle request) = 0;
+  // The address the request went to last: its own, or where the redirects the library
+  // followed ended (INTERNET_OPTION_URL).
+  virtual bool queryAddress(NetHandle request, std::string& address) = 0;
   // A reply header as a number (HTTP_QUERY_FLAG_NUMBER); false when absent.
   virtual bool queryHeaderNumber(NetHandle request, uint32_t level, uint32_t& value) = 0;
   // A reply header as text; false when absent.

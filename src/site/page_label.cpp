@@ -29,7 +29,15 @@ std::string pageLabel(const SitePage& page, const ByteText& text) {
   } else {
     label = "Index at " + text.stripRepeated(address.host + address.folder, "/", true);
   }
-  if (label.size() > kLongestLabel) label = label.substr(0, kLongestLabel) + "...";
-  if (page.state == PageState::CannotFindServer) label += " (Cannot find server)";
+  if (label.size() > kLongestLabel) {
+    // Never half a character.
+    size_t cut = kLongestLabel;
+    while (cut > 0 && (static_cast<unsigned char>(label[cut]) & 0xC0) == 0x80) --cut;
+    label = label.substr(0, cut) + "...";
+  }
+  if (page.state == PageState::CannotFindServer) {
+    label += " (" + (page.failureText.empty() ? std::string("Cannot find server") : page.failureText) +
+             ")";
+  }
   return label;
 }

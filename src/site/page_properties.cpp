@@ -19,7 +19,7 @@ PageProperties pageProperties(const SitePage& page) {
         shown.status = "Done";
         break;
       case PageState::CannotFindServer:
-        shown.status = "Cannot find server";
+        shown.status = page.failureText.empty() ? "Cannot find server" : page.failureText;
         break;
     }
   }

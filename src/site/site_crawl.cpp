@@ -83,6 +83,7 @@ void SiteCrawl::finishPageFetch(SitePage& page) {
   if (!job || job->result == kJobNoResult) return;
   if (job->result != kJobSucceeded) {
     page.state = PageState::CannotFindServer;
+    page.failureText = job->certificateFault == CertificateFault::kNone ? "" : job->errorText;
     return;
   }
   // The page's bytes are only needed for their links: the file goes once they are read.

@@ -42,6 +42,9 @@ struct SitePage {
   SiteLink* listedVia = nullptr;
   UrlParts address;
   PageState state = PageState::Unread;
+  // Why the fetch failed when it was the server's certificate ("Certificate Expired"...);
+  // empty for a server that was not found.
+  std::string failureText;
   std::string title;
   SiteLink* links = nullptr;  // owned; most recently added first
   // What its tree item was last given.

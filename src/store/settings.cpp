@@ -73,6 +73,7 @@ void SettingsStore::reloadSettings() {
   readNumber("copy", &Settings::watchClipboard);
   readText("folder", &Settings::saveFolder);
   readText("site", &Settings::siteTable);
+  readText("cert", &Settings::certificateSites);
   if (settings_.saveFolder.empty()) {
     settings_.saveFolder = folders_.myDocuments + "\\My Downloaded Files";
   }

@@ -29,6 +29,10 @@ struct Settings {
   int32_t watchClipboard = 0;   // "copy": 1 while copied addresses are added
   std::string saveFolder;       // "folder": never empty after a load
   std::string siteTable;        // "site": the site credential table, stored form
+  // "cert": the sites of the table whose certificate errors are accepted, each followed by
+  // a carriage return. Kept apart from "site" so that its form stays as older releases
+  // read and write it.
+  std::string certificateSites;
 };
 
 // The Settings record and the only code that reads and writes it. Each change is written

@@ -97,9 +97,39 @@ SiteCredential findCredential(std::string_view siteTable, std::string_view host)
 
 void applySiteCredential(const Settings& settings, UrlParts& address) {
   SiteCredential found = findCredential(settings.siteTable, address.host);
+  address.acceptCertificateErrors =
+      !found.site.empty() && siteAcceptsCertificateErrors(settings, found.site);
   address.siteUser = std::move(found.userName);
   address.sitePassword = std::move(found.password);
   address.referrer = std::move(found.referrer);
+}
+
+bool acceptsCertificateErrors(const Settings& settings, std::string_view host) {
+  const SiteCredential found = findCredential(settings.siteTable, host);
+  return !found.site.empty() && siteAcceptsCertificateErrors(settings, found.site);
+}
+
+bool siteAcceptsCertificateErrors(const Settings& settings, std::string_view site) {
+  if (site.empty()) return false;
+  std::string_view rest = settings.certificateSites;
+  while (!rest.empty()) {
+    if (nextField(rest) == site) return true;
+  }
+  return false;
+}
+
+void setCertificateErrorsAccepted(SettingsStore& store, std::string_view site, bool accepted) {
+  const std::string cleaned = cleanField(site);
+  std::string stored;
+  std::string_view rest = store.settings().certificateSites;
+  while (!rest.empty()) {
+    std::string_view listed = nextField(rest);
+    if (listed.empty() || listed == cleaned) continue;
+    stored.append(listed);
+    stored += '\r';
+  }
+  if (accepted && !cleaned.empty()) stored += cleaned + '\r';
+  store.setTextSetting("cert", &Settings::certificateSites, stored);
 }
 
 void mergeCredentials(std::vector<SiteCredential>& table,
@@ -134,6 +164,7 @@ void removeCredential(SettingsStore& store, std::string_view site) {
   std::string gone = cleanField(site);
   std::erase_if(table, [&](const SiteCredential& entry) { return entry.site == gone; });
   storeTable(store, table);
+  setCertificateErrorsAccepted(store, gone, false);
 }
 
 std::vector<SiteCredential> parseOldPasswordList(const ByteText& text, std::string_view stored) {

@@ -34,16 +34,27 @@ std::string normalizeSite(const ByteText& text, std::string_view typed);
 // The first entry of the table whose site is the host, or the end of it after a dot
 // (exact bytes); an entry with an empty site fits nothing. All fields empty when none fits.
 SiteCredential findCredential(std::string_view siteTable, std::string_view host);
-// The site lookup of every fetch: the host's user name, password and referrer, put into
-// the copy of the address that goes to the transfer job.
+// The site lookup of every fetch: the host's user name, password and referrer, and whether
+// its certificate errors are accepted, put into the copy of the address that goes to the
+// transfer job.
 void applySiteCredential(const Settings& settings, UrlParts& address);
+
+// Whether the certificate errors of the host are accepted: the entry that fits the host
+// (as findCredential finds it) is one of the accepted sites. An accepted site without an
+// entry (one an older release deleted) accepts nothing.
+bool acceptsCertificateErrors(const Settings& settings, std::string_view host);
+// Whether the entry of exactly this site accepts certificate errors.
+bool siteAcceptsCertificateErrors(const Settings& settings, std::string_view site);
+// Adds the site to the accepted sites ("cert") or takes it off, and stores the list.
+void setCertificateErrorsAccepted(SettingsStore& store, std::string_view site, bool accepted);
 
 // Nothing for an empty site. Every entry of that site takes the given user name together
 // with the password (when the user name is not empty) and the given referrer (when not
 // empty); with no such entry, a new one goes to the end. The table is then stored.
 void addOrMergeCredential(SettingsStore& store, std::string_view site, std::string_view userName,
                           std::string_view password, std::string_view referrer);
-// Drops every entry of exactly that site, keeps the rest in order, stores the table.
+// Drops every entry of exactly that site, keeps the rest in order, stores the table; the
+// site no longer accepts certificate errors.
 void removeCredential(SettingsStore& store, std::string_view site);
 // The merge of addOrMergeCredential for many entries at once, in time proportional to
 // their number: the same table as merging them one by one.

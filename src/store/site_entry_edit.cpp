@@ -19,9 +19,10 @@ std::string maskedPassword(std::string_view password) {
 }
 
 bool canSaveSiteEntry(const ByteText& text, std::string_view site, std::string_view userName,
-                      std::string_view referrer) {
+                      std::string_view referrer, bool acceptCertificateErrors) {
   if (normalizeSite(text, site).empty()) return false;
-  return !trimSpaces(userName).empty() || !trimSpaces(referrer).empty();
+  return !trimSpaces(userName).empty() || !trimSpaces(referrer).empty() ||
+         acceptCertificateErrors;
 }
 
 std::string suggestedReferrer(const ByteText& text, std::string_view site,
@@ -33,13 +34,14 @@ std::string suggestedReferrer(const ByteText& text, std::string_view site,
 
 bool saveSiteEntry(SettingsStore& store, const ByteText& text, std::string_view openedFor,
                    std::string_view site, std::string_view userName, std::string_view password,
-                   std::string_view referrer) {
-  if (!canSaveSiteEntry(text, site, userName, referrer)) return false;
+                   std::string_view referrer, bool acceptCertificateErrors) {
+  if (!canSaveSiteEntry(text, site, userName, referrer, acceptCertificateErrors)) return false;
   std::string normal = normalizeSite(text, site);
   if (!openedFor.empty()) removeCredential(store, openedFor);
   removeCredential(store, normal);
   addOrMergeCredential(store, normal, trimSpaces(userName), trimSpaces(password),
                        trimSpaces(referrer));
+  setCertificateErrorsAccepted(store, normal, acceptCertificateErrors);
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "transfer/segments.h"
 #include "transfer/transfer_engine.h"
+#include "transfer/worker_request.h"
 #include "url/byte_text.h"
 
 namespace {
@@ -80,6 +81,9 @@ void TransferEngine::adoptFromWorkers(TransferJob& job) {
       job.validator = worker->validator;
     }
     if (worker->rangesRefused) job.rangesRefused = true;
+    if (job.finalAddress.empty() && !worker->finalAddress.empty()) {
+      job.finalAddress = worker->finalAddress;
+    }
     // Bytes arrived: the waits between attempts start from the first step again.
     const Stopwatch& data = worker->piece.rate.lastData;
     if (data.started && (!job.retry.progress.started ||
@@ -116,6 +120,11 @@ bool TransferEngine::failIfWorkerFailed(TransferJob& job) {
         break;
       case WorkerState::SaveError:
         job.errorText = "Cannot Save";
+        break;
+      case WorkerState::CertificateError:
+        // Another connection would meet the same certificate: no retry.
+        job.certificateFault = worker->certificateFault;
+        job.errorText = certificateFaultText(job.certificateFault);
         break;
       case WorkerState::Refused:
         // A refused range, or a server that is busy for now, leaves the range to a later

@@ -113,6 +113,9 @@ class TransferEngine {
   void workerThreadMain();
   void runWorker(Lock& lock, TransferWorker* worker);
   TransferWorker* openOverHttp(Lock& lock, TransferWorker* worker, bool withPiece);
+  // Sends the request; a certificate fault is sent again accepting it when the site's
+  // certificate errors are accepted. Keeps the address the request ended at.
+  TransferWorker* sendChecked(Lock& lock, TransferWorker* worker);
   TransferWorker* openByAddress(Lock& lock, TransferWorker* worker);
   void readLoop(Lock& lock, TransferWorker* worker);
   // Before a blocking call: marks the activity and lets go of the lock. After it: takes

@@ -20,7 +20,8 @@ enum class WorkerState : int32_t {
   Complete = 3,      // the whole reply arrived (without a piece file: its headers)
   NetworkError = 4,  // connect, request, header, send, query or read failed
   SaveError = 5,     // the piece file could not be made or written, or memory ran out
-  Refused = 6        // the reply's status or content range did not fit the request
+  Refused = 6,       // the reply's status or content range did not fit the request
+  CertificateError = 7  // the server's certificate was refused (certificateFault says how)
 };
 
 inline bool isActiveState(WorkerState state) {
@@ -64,6 +65,8 @@ struct TransferWorker {
   std::string contentType;
   std::string location;
   std::string rawHeaders;
+  CertificateFault certificateFault = CertificateFault::kNone;  // with CertificateError
+  std::string finalAddress;  // where the library's redirects ended; empty when not redirected
   std::string workerId;  // 32 hexadecimal digits, unique among the live workers
   NetHandle connection = 0;
   NetHandle request = 0;
@@ -101,6 +104,8 @@ struct TransferJob {
   int64_t speed = 0;       // bytes per second over the active workers
   int64_t totalSize = -1;
   std::string contentType;
+  std::string finalAddress;  // where the first reply came from after redirects; empty: no
+                             // redirect
   int64_t bytesGot = 0;
   std::string pieceMap;  // "total,start,length,start,length..." or empty
   int32_t result = kJobNoResult;
@@ -111,6 +116,7 @@ struct TransferJob {
   // Failed, but its pieces stay to be continued (a download that gave up for want of a
   // connection): its owner keeps the job rather than destroying it.
   bool keptPieces = false;
+  CertificateFault certificateFault = CertificateFault::kNone;  // when that is why it failed
   // Owned, newest first: the order in which the worker list holds them.
   std::vector<std::unique_ptr<TransferWorker>> workers;
   // While the pieces, which cover the whole file, are being joined: the joined file so far.

@@ -163,6 +163,46 @@ bool parseContentLength(std::string_view text, int64_t& length) {
   return parseDecimal(text, length);
 }
 
+namespace {
+
+std::string lowerAsciiText(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = lowerAscii(c);
+  return lower;
+}
+
+}  // namespace
+
+bool redirectedElsewhere(const TransferWorker& worker, std::string_view reached) {
+  const CrackedAddress cracked = crackAddress(reached);
+  const std::string scheme = lowerAsciiText(cracked.scheme);
+  if (scheme != "http" && scheme != "https") return false;
+  if (cracked.host.empty()) return false;
+  const bool secure = scheme == "https";
+  const std::string path = (cracked.path.empty() ? "/" : cracked.path) + cracked.extra;
+  return secure != worker.secure || lowerAsciiText(cracked.host) != lowerAsciiText(worker.host) ||
+         portFor(cracked.portText, secure) != worker.port || path != worker.objectPath;
+}
+
+bool leftTheHost(const TransferWorker& worker, std::string_view reached) {
+  const CrackedAddress cracked = crackAddress(reached);
+  return lowerAsciiText(cracked.scheme) == "https" &&
+         lowerAsciiText(cracked.host) != lowerAsciiText(worker.host);
+}
+
+std::string certificateFaultText(CertificateFault fault) {
+  switch (fault) {
+    case CertificateFault::kNameWrong:
+      return "Certificate Name Wrong";
+    case CertificateFault::kExpired:
+      return "Certificate Expired";
+    case CertificateFault::kNotTrusted:
+      return "Certificate Not Trusted";
+    default:
+      return "Certificate Error";
+  }
+}
+
 uint16_t portFor(std::string_view portText, bool secure) {
   const uint16_t fallback = secure ? 443 : 80;
   if (portText.starts_with(':')) portText.remove_prefix(1);

@@ -58,6 +58,17 @@ ReplyFit checkReply(int64_t start, const std::string& ifRange, int64_t statusCod
 // for anything else, so a damaged header leaves the size unknown.
 bool parseContentLength(std::string_view text, int64_t& length);
 
+// Whether the address a request ended at (what the library reports after following
+// redirects) is another one than the worker asked for: another scheme, host, port or path.
+// False for an address that cannot be read.
+bool redirectedElsewhere(const TransferWorker& worker, std::string_view reached);
+// Whether the request ended on a secure site on another host than the worker's.
+bool leftTheHost(const TransferWorker& worker, std::string_view reached);
+
+// The Status text of a refused certificate: "Certificate Name Wrong", "Certificate
+// Expired", "Certificate Not Trusted" or "Certificate Error".
+std::string certificateFaultText(CertificateFault fault);
+
 // The port written in the address (":81"), or the scheme's default for ":" and no port;
 // 0 when the text is no port number at all.
 uint16_t portFor(std::string_view portText, bool secure);

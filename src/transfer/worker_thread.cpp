@@ -102,15 +102,8 @@ TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker,
     return nullptr;
   }
 
-  const NetHandle request = worker->request;
-  workerId = beforeCall(lock, *worker);
-  const bool sent = internet_.sendRequest(request);
-  worker = afterCall(lock, workerId);
+  worker = sendChecked(lock, worker);
   if (!worker) return nullptr;
-  if (!sent) {
-    finishWorker(*worker, WorkerState::NetworkError);
-    return nullptr;
-  }
   readReply(*worker);
   if (withPiece && !replyFits(*worker)) {
     finishWorker(*worker, WorkerState::Refused);
@@ -142,6 +135,43 @@ bool TransferEngine::replyFits(TransferWorker& worker) {
       return false;
   }
   return false;
+}
+
+TransferWorker* TransferEngine::sendChecked(Lock& lock, TransferWorker* worker) {
+  const NetHandle request = worker->request;
+  CertificateFault fault = CertificateFault::kNone;
+  std::string workerId = beforeCall(lock, *worker);
+  bool sent = internet_.sendRequest(request, fault);
+  worker = afterCall(lock, workerId);
+  if (!worker) return nullptr;
+  // A site whose certificate the user accepts gets the request again, accepting the fault;
+  // every other site's certificate must hold.
+  const bool accepting =
+      !sent && fault != CertificateFault::kNone && worker->job->address.acceptCertificateErrors;
+  if (accepting && internet_.acceptCertificateFaults(request)) {
+    workerId = beforeCall(lock, *worker);
+    sent = internet_.sendRequest(request, fault);
+    worker = afterCall(lock, workerId);
+    if (!worker) return nullptr;
+  }
+  if (!sent) {
+    worker->certificateFault = fault;
+    finishWorker(*worker, fault == CertificateFault::kNone ? WorkerState::NetworkError
+                                                            : WorkerState::CertificateError);
+    return nullptr;
+  }
+  std::string reached;
+  if (internet_.queryAddress(request, reached) && redirectedElsewhere(*worker, reached)) {
+    worker->finalAddress = reached;
+  }
+  // Accepting one site's certificate says nothing of the site a redirect led to, whose
+  // certificate was accepted along with it.
+  if (accepting && leftTheHost(*worker, reached)) {
+    worker->certificateFault = CertificateFault::kOther;
+    finishWorker(*worker, WorkerState::CertificateError);
+    return nullptr;
+  }
+  return worker;
 }
 
 void TransferEngine::readReply(TransferWorker& worker) {

@@ -23,6 +23,7 @@ struct UrlParts {
   std::string siteUser;
   std::string sitePassword;
   std::string referrer;  // empty: no referrer is sent
+  bool acceptCertificateErrors = false;  // the user accepts this site's certificate faults
 };
 
 inline bool isUsable(const UrlParts& address) { return !address.scheme.empty(); }

@@ -127,6 +127,12 @@ void FakeInternet::setConnectGate(const std::string& host, uint16_t port, int ga
   connectGates_[serverKey(host, port)] = gate;
 }
 
+void FakeInternet::setCertificateFault(const std::string& host, uint16_t port,
+                                       CertificateFault fault) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  certificateFaults_[serverKey(host, port)] = fault;
+}
+
 void FakeInternet::setAddressHandler(Handler handler) {
   std::lock_guard<std::mutex> hold(mutex_);
   addressHandler_ = std::move(handler);
@@ -328,13 +334,23 @@ bool FakeInternet::addRequestHeaders(NetHandle request, const std::string& heade
   return true;
 }
 
-bool FakeInternet::sendRequest(NetHandle request) {
+bool FakeInternet::sendRequest(NetHandle request, CertificateFault& fault) {
+  fault = CertificateFault::kNone;
   Lock lock(mutex_);
   HandleState* state = find(request);
   if (isClosed(request) || state->kind != HandleState::Kind::kRequest || state->sent) return false;
+  const std::string key = serverKey(state->request.host, state->request.port);
+  // The certificate is refused before any request reaches the server; the request may be
+  // sent again.
+  auto refused = certificateFaults_.find(key);
+  if (refused != certificateFaults_.end() && (state->request.flags & request_flags::kSecure) &&
+      !state->request.certificateFaultsAccepted) {
+    fault = refused->second;
+    return false;
+  }
   state->sent = true;
   requests_.push_back(state->request);
-  auto server = servers_.find(serverKey(state->request.host, state->request.port));
+  auto server = servers_.find(key);
   if (server == servers_.end()) return false;  // no such host
   Handler handler = server->second;
   const FakeRequest asked = state->request;
@@ -347,6 +363,30 @@ bool FakeInternet::sendRequest(NetHandle request) {
     return false;
   }
   startReply(*state, std::move(reply));
+  return true;
+}
+
+bool FakeInternet::acceptCertificateFaults(NetHandle request) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  HandleState* state = find(request);
+  if (isClosed(request) || state->kind != HandleState::Kind::kRequest) return false;
+  state->request.certificateFaultsAccepted = true;
+  return true;
+}
+
+bool FakeInternet::queryAddress(NetHandle request, std::string& address) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  HandleState* state = find(request);
+  if (isClosed(request) || state->kind != HandleState::Kind::kRequest) return false;
+  if (state->sent && !state->reply.finalAddress.empty()) {
+    address = state->reply.finalAddress;
+    return true;
+  }
+  const FakeRequest& asked = state->request;
+  const bool secure = (asked.flags & request_flags::kSecure) != 0;
+  address = std::string(secure ? "https://" : "http://") + asked.host;
+  if (asked.port != (secure ? 443 : 80)) address += ":" + std::to_string(asked.port);
+  address += asked.objectPath;
   return true;
 }
 

@@ -44,6 +44,7 @@ struct FakeRequest {
   std::string headers;      // the header lines added, as given
   int64_t rangeStart = -1;  // from "Range: bytes=N-"; -1 without one
   std::string address;      // opened by address; empty for a request
+  bool certificateFaultsAccepted = false;  // sent after acceptCertificateFaults
 };
 
 // What a fake server answers, and how the delivery goes wrong. Positions count bytes of
@@ -63,6 +64,7 @@ struct FakeReply {
   int64_t dropAt = -1;            // here the connection breaks: the call reaching it fails
   int64_t endAt = -1;             // here the server closes: the reply ends early
   int gate = 0;                   // delivery only as far as this gate allows
+  std::string finalAddress;  // where the library's redirects ended; empty: the request's own
 };
 
 // The Internet port against scripted servers, keyed by host and port, plus a handler for
@@ -85,6 +87,9 @@ class FakeInternet final : public Internet {
   void setServerDown(const std::string& host, uint16_t port);
   // Connecting to the server blocks until the gate allows at least one byte.
   void setConnectGate(const std::string& host, uint16_t port, int gate);
+  // A secure request to the server fails to send with this certificate fault, unless the
+  // request accepts certificate faults.
+  void setCertificateFault(const std::string& host, uint16_t port, CertificateFault fault);
   void setAddressHandler(Handler handler);
   void setAvailableCap(uint32_t bytes);
   // Reads return as soon as any byte is there, as the port on WinInet does with its
@@ -126,7 +131,9 @@ class FakeInternet final : public Internet {
                         const std::string& objectPath, const std::string& referrer,
                         uint32_t flags) override;
   bool addRequestHeaders(NetHandle request, const std::string& headers) override;
-  bool sendRequest(NetHandle request) override;
+  bool sendRequest(NetHandle request, CertificateFault& fault) override;
+  bool acceptCertificateFaults(NetHandle request) override;
+  bool queryAddress(NetHandle request, std::string& address) override;
   bool queryHeaderNumber(NetHandle request, uint32_t level, uint32_t& value) override;
   bool queryHeaderText(NetHandle request, uint32_t level, std::string& text) override;
   NetHandle prepareAddress(const std::string& fullAddress, uint32_t flags) override;
@@ -154,6 +161,7 @@ class FakeInternet final : public Internet {
   std::map<std::string, Handler> servers_;
   std::map<std::string, bool> down_;
   std::map<std::string, int> connectGates_;
+  std::map<std::string, CertificateFault> certificateFaults_;
   Handler addressHandler_;
   uint32_t availableCap_ = 8192;
   bool partialReads_ = false;

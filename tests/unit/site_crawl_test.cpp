@@ -212,6 +212,20 @@ TEST_F(SiteCrawlTest, CollapsingAnItemTurnsExpandOff) {
   EXPECT_TRUE(crawl.expandPressed());
 }
 
+TEST_F(SiteCrawlTest, APageWhoseCertificateIsRefusedSaysSo) {
+  world.serve("http://h/", "<a href=https://secure/x.htm>x</a>");
+  world.internet.setServer("secure", 443, [](const FakeRequest& request) {
+    return FakeInternet::fileReply(request, FakeBody::of("<title>x</title>"));
+  });
+  world.internet.setCertificateFault("secure", 443, CertificateFault::kNameWrong);
+  openAndReadRoot();
+  world.tree.userExpand(world.page("http://h/").linksItem);
+  ASSERT_TRUE(world.runUntilRead("https://secure/x.htm"));
+  SitePage& refused = world.page("https://secure/x.htm");
+  EXPECT_EQ(refused.state, PageState::CannotFindServer);
+  EXPECT_EQ(world.tree.textOf(refused.treeItem), "x.htm (Certificate Name Wrong)");
+}
+
 TEST_F(SiteCrawlTest, AFailedPageShowsCannotFindServerAndOnlyRefreshFetchesItAgain) {
   world.serve("http://h/", "<a href=gone.htm>g</a><a href=http://down/x.htm>x</a>");
   world.serve("http://h/gone.htm", "not here", 404);

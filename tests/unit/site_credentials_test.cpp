@@ -107,6 +107,29 @@ TEST(SiteLookup, AnEntryWithOnlyAReferrerAnswersWithEmptyCredentials) {
   EXPECT_EQ(address.referrer, "");
 }
 
+TEST(SiteLookup, CertificateErrorsAreAcceptedOnlyByTheEntryThatFitsTheHost) {
+  Settings settings;
+  settings.siteTable = "intranet.example\r\r\r\rexample\r\r\r\r";
+  settings.certificateSites = "intranet.example\rgone.example\r";
+  struct Case {
+    const char* host;
+    bool accepted;
+  } cases[] = {
+      {"intranet.example", true},
+      {"files.intranet.example", true},
+      {"www.example", false},         // fits the other entry
+      {"gone.example", false},        // accepted once, but its entry is gone
+      {"xintranet.example", false},   // no dot before the site
+  };
+  for (const Case& c : cases) {
+    UrlParts address;
+    address.host = c.host;
+    applySiteCredential(settings, address);
+    EXPECT_EQ(address.acceptCertificateErrors, c.accepted) << c.host;
+    EXPECT_EQ(acceptsCertificateErrors(settings, c.host), c.accepted) << c.host;
+  }
+}
+
 // Changes, stored at once.
 
 class SiteTableChanges : public ::testing::Test {

@@ -27,12 +27,13 @@ TEST(MaskedPasswordTest, ShowsOneMaskPerCharacter) {
   EXPECT_EQ(maskedPassword("\xC3\xA9\xC3\xA8\xE2\x82\xAC"), "***");
 }
 
-TEST_F(SiteEntryEditTest, OkNeedsASiteAndAUserNameOrAReferrer) {
-  EXPECT_FALSE(canSaveSiteEntry(text, "", "ann", ""));
-  EXPECT_FALSE(canSaveSiteEntry(text, "*.", "ann", ""));
-  EXPECT_FALSE(canSaveSiteEntry(text, "example.com", "  ", "   "));
-  EXPECT_TRUE(canSaveSiteEntry(text, "example.com", " ann ", ""));
-  EXPECT_TRUE(canSaveSiteEntry(text, "example.com", "", "http://example.com/"));
+TEST_F(SiteEntryEditTest, OkNeedsASiteAndAUserNameAReferrerOrAcceptedCertificates) {
+  EXPECT_FALSE(canSaveSiteEntry(text, "", "ann", "", false));
+  EXPECT_FALSE(canSaveSiteEntry(text, "*.", "ann", "", true));
+  EXPECT_FALSE(canSaveSiteEntry(text, "example.com", "  ", "   ", false));
+  EXPECT_TRUE(canSaveSiteEntry(text, "example.com", " ann ", "", false));
+  EXPECT_TRUE(canSaveSiteEntry(text, "example.com", "", "http://example.com/", false));
+  EXPECT_TRUE(canSaveSiteEntry(text, "example.com", "", "", true));
 }
 
 TEST_F(SiteEntryEditTest, TheReferrerIsSuggestedOnlyForASiteWithoutOne) {
@@ -45,7 +46,7 @@ TEST_F(SiteEntryEditTest, TheReferrerIsSuggestedOnlyForASiteWithoutOne) {
 TEST_F(SiteEntryEditTest, AddingStoresTheNormalisedTrimmedEntryAtTheEnd) {
   addOrMergeCredential(store, "first.com", "u", "p", "");
   ASSERT_TRUE(saveSiteEntry(store, text, "", " HTTP://WWW.Example.com/path ", " ann ", " pw ",
-                            " http://ref/ "));
+                            " http://ref/ ", false));
   ASSERT_EQ(table().size(), 2u);
   EXPECT_EQ(table()[1], (SiteCredential{"www.example.com", "ann", "pw", "http://ref/"}));
   EXPECT_EQ(registry.text(RegistryRoot::kCurrentUser, "Software\\Haulix", "site"),
@@ -55,7 +56,7 @@ TEST_F(SiteEntryEditTest, AddingStoresTheNormalisedTrimmedEntryAtTheEnd) {
 TEST_F(SiteEntryEditTest, EditingMovesTheEntryToTheEnd) {
   addOrMergeCredential(store, "a.com", "u", "p", "");
   addOrMergeCredential(store, "b.com", "v", "q", "");
-  ASSERT_TRUE(saveSiteEntry(store, text, "a.com", "a.com", "u2", "p2", ""));
+  ASSERT_TRUE(saveSiteEntry(store, text, "a.com", "a.com", "u2", "p2", "", false));
   ASSERT_EQ(table().size(), 2u);
   EXPECT_EQ(table()[0].site, "b.com");
   EXPECT_EQ(table()[1], (SiteCredential{"a.com", "u2", "p2", ""}));
@@ -65,7 +66,7 @@ TEST_F(SiteEntryEditTest, EditingToAnotherSiteDropsTheOldEntryAndReplacesTheOthe
   addOrMergeCredential(store, "old.com", "u", "p", "");
   addOrMergeCredential(store, "new.com", "someone", "else", "http://x/");
   addOrMergeCredential(store, "keep.com", "k", "k", "");
-  ASSERT_TRUE(saveSiteEntry(store, text, "old.com", "new.com", "u", "p", ""));
+  ASSERT_TRUE(saveSiteEntry(store, text, "old.com", "new.com", "u", "p", "", false));
   ASSERT_EQ(table().size(), 2u);
   EXPECT_EQ(table()[0].site, "keep.com");
   EXPECT_EQ(table()[1], (SiteCredential{"new.com", "u", "p", ""}));
@@ -74,9 +75,31 @@ TEST_F(SiteEntryEditTest, EditingToAnotherSiteDropsTheOldEntryAndReplacesTheOthe
 TEST_F(SiteEntryEditTest, AnEntryThatCannotBeSavedLeavesTheEditedOneAlone) {
   addOrMergeCredential(store, "a.com", "u", "p", "");
   std::string before = store.settings().siteTable;
-  EXPECT_FALSE(saveSiteEntry(store, text, "a.com", "", "u", "p", ""));
-  EXPECT_FALSE(saveSiteEntry(store, text, "a.com", "a.com", " ", "p", ""));
+  EXPECT_FALSE(saveSiteEntry(store, text, "a.com", "", "u", "p", "", false));
+  EXPECT_FALSE(saveSiteEntry(store, text, "a.com", "a.com", " ", "p", "", false));
   EXPECT_EQ(store.settings().siteTable, before);
+}
+
+TEST_F(SiteEntryEditTest, AcceptedCertificatesAreStoredApartAndFollowTheEntry) {
+  addOrMergeCredential(store, "a.com", "u", "p", "");
+  const std::string siteValue = store.settings().siteTable;
+  ASSERT_TRUE(saveSiteEntry(store, text, "a.com", "a.com", "u", "p", "", true));
+  // The "site" value keeps the form older releases read: the same entry, unchanged.
+  EXPECT_EQ(store.settings().siteTable, siteValue);
+  EXPECT_EQ(registry.text(RegistryRoot::kCurrentUser, "Software\\Haulix", "cert"), "a.com\r");
+  EXPECT_TRUE(siteAcceptsCertificateErrors(store.settings(), "a.com"));
+
+  // Renamed: the acceptance goes with the entry; unticked, it goes.
+  ASSERT_TRUE(saveSiteEntry(store, text, "a.com", "b.com", "u", "p", "", true));
+  EXPECT_EQ(store.settings().certificateSites, "b.com\r");
+  ASSERT_TRUE(saveSiteEntry(store, text, "b.com", "b.com", "u", "p", "", false));
+  EXPECT_EQ(store.settings().certificateSites, "");
+
+  // An entry that only accepts certificate errors is an entry of the table all the same.
+  ASSERT_TRUE(saveSiteEntry(store, text, "", "intranet.example", "", "", "", true));
+  EXPECT_EQ(table().back(), (SiteCredential{"intranet.example", "", "", ""}));
+  removeCredential(store, "intranet.example");
+  EXPECT_EQ(store.settings().certificateSites, "");
 }
 
 TEST(DeleteSiteQuestionTest, NamesTheSite) {

@@ -104,6 +104,86 @@ TEST_F(TransferWorkerTest, HttpsWithoutPortConnectsTo443WithTheSecureFlag) {
             request_flags::kDefault | request_flags::kNoCacheWrite | request_flags::kSecure);
 }
 
+// --- certificates and redirects ---
+
+class SecureWorkerTest : public TransferWorkerTest {
+ protected:
+  SecureWorkerTest() {
+    internet.setServer("s", 443, [this](const FakeRequest& request) {
+      FakeReply reply = FakeInternet::fileReply(request, body);
+      reply.finalAddress = finalAddress;
+      return reply;
+    });
+  }
+  UrlParts secure(bool accepted = false) {
+    UrlParts where = address("https://", "s");
+    where.acceptCertificateErrors = accepted;
+    return where;
+  }
+  std::shared_ptr<const FakeBody> body = FakeBody::of("secret");
+  std::string finalAddress;
+};
+
+TEST_F(SecureWorkerTest, ACertificateFaultFailsTheJobAtOnceWithItsText) {
+  const std::pair<CertificateFault, std::string> cases[] = {
+      {CertificateFault::kNameWrong, "Certificate Name Wrong"},
+      {CertificateFault::kExpired, "Certificate Expired"},
+      {CertificateFault::kNotTrusted, "Certificate Not Trusted"},
+      {CertificateFault::kOther, "Certificate Error"}};
+  for (const auto& [fault, text] : cases) {
+    internet.setCertificateFault("s", 443, fault);
+    TransferJob* job = fetch(secure());
+    EXPECT_EQ(job->result, kJobFailed);
+    EXPECT_EQ(job->errorText, text);
+    EXPECT_EQ(stateOf(*job, 0), WorkerState::CertificateError);
+    EXPECT_EQ(job->workers.size(), 1u) << "no second connection tries again";
+    engine->destroyJob(job, false);
+  }
+  EXPECT_TRUE(internet.requests().empty()) << "nothing reached the server";
+}
+
+TEST_F(SecureWorkerTest, TheCertificateIsCheckedByDefault) {
+  TransferJob* job = fetch(secure());
+  ASSERT_EQ(job->result, kJobSucceeded);
+  // INTERNET_FLAG_IGNORE_CERT_CN_INVALID and INTERNET_FLAG_IGNORE_CERT_DATE_INVALID.
+  EXPECT_EQ(internet.requests().at(0).flags & 0x3000u, 0u);
+  EXPECT_FALSE(internet.requests().at(0).certificateFaultsAccepted);
+}
+
+TEST_F(SecureWorkerTest, AnAcceptedSiteIsAskedAgainAcceptingTheFault) {
+  internet.setCertificateFault("s", 443, CertificateFault::kNotTrusted);
+  TransferJob* job = fetch(secure(true));
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(files.contents(job->finishedPath), "secret");
+  ASSERT_EQ(internet.requests().size(), 1u);
+  EXPECT_TRUE(internet.requests()[0].certificateFaultsAccepted);
+}
+
+TEST_F(SecureWorkerTest, AnAcceptedSiteWhoseRedirectLeadsToAnotherSecureHostFails) {
+  internet.setCertificateFault("s", 443, CertificateFault::kExpired);
+  finalAddress = "https://elsewhere/a.zip";
+  TransferJob* job = fetch(secure(true));
+  EXPECT_EQ(job->result, kJobFailed);
+  EXPECT_EQ(job->errorText, "Certificate Error");
+}
+
+TEST_F(SecureWorkerTest, TheAddressARedirectEndedAtIsKeptOnlyWhenItIsAnother) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"https://S/f/a.zip", ""},
+      {"https://s:443/f/a.zip", ""},
+      {"http://s/f/a.zip", "http://s/f/a.zip"},
+      {"https://s/f/b.zip?x", "https://s/f/b.zip?x"},
+      {"https://s:8443/f/a.zip", "https://s:8443/f/a.zip"}};
+  for (const auto& [reached, kept] : cases) {
+    finalAddress = reached;
+    TransferJob* job = fetch(secure());
+    ASSERT_EQ(job->result, kJobSucceeded);
+    EXPECT_EQ(job->finalAddress, kept) << reached;
+    engine->destroyJob(job, false);
+  }
+}
+
 TEST_F(TransferWorkerTest, AnExplicitPortIsConnectedTo) {
   auto body = FakeBody::of("x");
   internet.setServer("h", 81, [body](const FakeRequest& request) {

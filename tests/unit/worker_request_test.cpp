@@ -63,11 +63,12 @@ TEST(WorkerRequest, AContinuationAsksForTheRestFromItsOffsetAndNothingIsWrittenT
   EXPECT_EQ(rangeHeaders(1000, ""), "Range: bytes=1000-\r\n");
   EXPECT_EQ(rangeHeaders(int64_t{5} << 30, ""), "Range: bytes=5368709120-\r\n");
   EXPECT_EQ(rangeHeaders(1000, "\"v1\""), "Range: bytes=1000-\r\nIf-Range: \"v1\"\r\n");
-  // A fresh download goes into its piece file only, not also into the Internet cache.
-  EXPECT_EQ(requestFlagsFor(false, 0), 0x0440F200u);
-  EXPECT_EQ(requestFlagsFor(true, 0), 0x04C0F200u);
-  EXPECT_EQ(requestFlagsFor(false, 1000), 0x8440F200u);
-  EXPECT_EQ(requestFlagsFor(true, 1000), 0x84C0F200u);
+  // A fresh download goes into its piece file only, not also into the Internet cache; the
+  // server's certificate is checked (no flag ignores its name or dates).
+  EXPECT_EQ(requestFlagsFor(false, 0), 0x0440C200u);
+  EXPECT_EQ(requestFlagsFor(true, 0), 0x04C0C200u);
+  EXPECT_EQ(requestFlagsFor(false, 1000), 0x8440C200u);
+  EXPECT_EQ(requestFlagsFor(true, 1000), 0x84C0C200u);
 }
 
 TEST(WorkerRequest, TheContentRangeIsReadInAnySpacingAndCase) {

@@ -138,6 +138,43 @@ TEST_F(PasswordsPageTest, EditingAndChangingTheSiteReplacesTheEntry) {
   EXPECT_EQ(table[1], (SiteCredential{"new.com", "ann", "pw", ""}));
 }
 
+TEST_F(PasswordsPageTest, ASiteCanAcceptCertificateErrorsWithNothingElseAndKeepsTheSiteValue) {
+  const std::string siteValue = "a.com\rann\rpw\r\r";
+  registry.writeText(kUser, kKey, "site", siteValue);
+  open([&](DialogDriver& d, HWND sheet, HWND page) {
+    d.click(page, CTL_ADD);
+    HWND site = d.waitFor("Add Password or Referrer");
+    EXPECT_FALSE(d.checked(site, CTL_ACCEPT_CERTIFICATES));
+    d.type(site, CTL_SITE, "intranet.example");
+    EXPECT_FALSE(d.enabled(site, IDOK));
+    // The box alone is enough for an entry.
+    d.click(site, CTL_ACCEPT_CERTIFICATES);
+    EXPECT_TRUE(d.checked(site, CTL_ACCEPT_CERTIFICATES));
+    EXPECT_TRUE(d.enabled(site, IDOK));
+    saveScreenshot(site, "site_dialog_certificates");
+    d.click(site, IDOK);
+    EXPECT_TRUE(d.waitGone(site));
+    ASSERT_EQ(rows(page), 2);
+    EXPECT_EQ(cell(page, 0, 4), "");
+    EXPECT_EQ(cell(page, 1, 4), "Accepted");
+    saveScreenshot(sheet, "options_passwords_certificates");
+
+    // Opened again, the box shows what is stored.
+    select(page, 1);
+    d.click(page, CTL_EDIT);
+    site = d.waitFor("Edit Password or Referrer");
+    EXPECT_TRUE(d.checked(site, CTL_ACCEPT_CERTIFICATES));
+    d.click(site, IDCANCEL);
+    EXPECT_TRUE(d.waitGone(site));
+  });
+  // An older release reads "site" as it always did; the acceptance is a value of its own.
+  std::string site, accepted;
+  registry.readText(kUser, kKey, "site", site);
+  registry.readText(kUser, kKey, "cert", accepted);
+  EXPECT_EQ(site, siteValue + "intranet.example\r\r\r\r");
+  EXPECT_EQ(accepted, "intranet.example\r");
+}
+
 TEST_F(PasswordsPageTest, ADoubleClickEditsAndCancelChangesNothing) {
   registry.writeText(kUser, kKey, "site", "a.com\rann\rpw\r\r");
   open([&](DialogDriver& d, HWND, HWND page) {

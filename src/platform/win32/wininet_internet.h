@@ -27,7 +27,9 @@ class WinInetInternet final : public Internet {
                         const std::string& objectPath, const std::string& referrer,
                         uint32_t flags) override;
   bool addRequestHeaders(NetHandle request, const std::string& headers) override;
-  bool sendRequest(NetHandle request) override;
+  bool sendRequest(NetHandle request, CertificateFault& fault) override;
+  bool acceptCertificateFaults(NetHandle request) override;
+  bool queryAddress(NetHandle request, std::string& address) override;
   bool queryHeaderNumber(NetHandle request, uint32_t level, uint32_t& value) override;
   bool queryHeaderText(NetHandle request, uint32_t level, std::string& text) override;
   NetHandle prepareAddress(const std::string& fullAddress, uint32_t flags) override;

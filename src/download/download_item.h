@@ -23,8 +23,16 @@ struct DownloadItem {
   int64_t size = -1;                 // bytes of the saved file; -1 unknown
   std::string savedPath;             // empty until Done with a file
   std::string message;               // the Status text of a Failed item
+  // Learnt from the first reply and kept across restarts (a resumed transfer keeps them):
+  std::string serverName;    // the file name the server gave (Content-Disposition), or empty
+  std::string finalAddress;  // where the server's redirects led, or empty
   bool rowShown = false;             // the Download Window has made its row
   // Its line of the queue database as last written, shared with a save in progress; made
   // again when the item no longer matches it (see queue_snapshot.h).
   std::shared_ptr<const StoredLine> stored;
 };
+
+// The name the Name column shows: the server's, once a reply gave one, else the address's.
+inline const std::string& shownName(const DownloadItem& item) {
+  return item.serverName.empty() ? item.address.displayName : item.serverName;
+}

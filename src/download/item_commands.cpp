@@ -59,6 +59,8 @@ void ItemCommands::resetItem(DownloadItem& item) {
   item.size = -1;
   item.state = DownloadState::Queued;
   item.savedPath.clear();
+  item.serverName.clear();
+  item.finalAddress.clear();
   if (item.job) {
     queue_.engine().destroyJob(item.job, false);
     item.job = nullptr;
@@ -158,6 +160,12 @@ bool ItemCommands::isActive(const DownloadItem& item) {
   return item.state == DownloadState::Queued && item.job && isRunning(*item.job);
 }
 
+void ItemCommands::noteReply(DownloadItem& item) {
+  if (!item.job) return;
+  if (item.serverName.empty()) item.serverName = item.job->serverName;
+  if (!item.job->finalAddress.empty()) item.finalAddress = item.job->finalAddress;
+}
+
 void ItemCommands::completeItem(DownloadItem& item) {
   queue_.noteChange();
   const TransferJob& job = *item.job;
@@ -170,9 +178,10 @@ void ItemCommands::completeItem(DownloadItem& item) {
     item.state = DownloadState::Done;
     return;
   }
-  SavedTarget target =
-      targetName(item.address, job.finishedPath, settings_.settings().subfolderScheme);
-  if (job.contentType == "text/html") target.extension = ".htm";
+  SavedTarget target = targetName(item.address, job.finishedPath,
+                                  settings_.settings().subfolderScheme, item.serverName);
+  // The server's own name is taken as it is; an address's name follows the content.
+  if (!target.serverNamed && job.contentType == "text/html") target.extension = ".htm";
   std::string placed = fileOps_.placeFile(job.finishedPath, target.folder, target.name,
                                           target.extension, false, Collision::kKeepIdentical,
                                           true);
@@ -229,8 +238,8 @@ ItemColumns ItemCommands::itemColumns(const DownloadItem& item) const {
 RowCells ItemCommands::rowCells(const DownloadItem& item) const {
   ItemColumns columns = itemColumns(item);
   RowCells cells;
-  cells.texts = {columns.status,           item.address.displayName, columns.size,
-                 item.address.typeName,    item.address.fullAddress, item.savedPath};
+  cells.texts = {columns.status,        shownName(item),          columns.size,
+                 item.address.typeName, item.address.fullAddress, item.savedPath};
   cells.image0 = columns.statusImage;
   cells.image1 = item.address.iconIndex;
   return cells;

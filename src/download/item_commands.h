@@ -59,6 +59,9 @@ class ItemCommands {
   static bool isActive(const DownloadItem& item);
   // Get does something to it: it is Queued, or it failed and kept what it had fetched.
   static bool canGet(const DownloadItem& item);
+  // What the item's job learnt from its first reply: the server's file name (unless the
+  // item has one, which a resumed transfer keeps) and the address the redirects led to.
+  static void noteReply(DownloadItem& item);
   // Moves the outcome of the item's finished job into the item: the file placed under the
   // subfolder scheme of the settings and Done, or Failed with a message. The caller
   // destroys the job.

@@ -65,6 +65,13 @@ std::string withoutTrailingSlashes(std::string path) {
   return path;
 }
 
+// Field 13: the server's file name, a tab, and the address the redirects led to.
+void readReplyFacts(std::string_view text, DownloadItem& item) {
+  const size_t tab = text.find('\t');
+  item.serverName = text.substr(0, tab);
+  if (tab != std::string_view::npos) item.finalAddress = text.substr(tab + 1);
+}
+
 }  // namespace
 
 std::string QueueDatabase::databasePath() const {
@@ -184,6 +191,7 @@ DownloadItem* QueueDatabase::restoreItem(const StoredFields& fields) {
   }
 
   item->message = fields[f::kMessage];
+  readReplyFacts(fields[f::kReplyFacts], *item);
   if (item->state == DownloadState::Failed && item->message.empty()) item->message = "Not Found";
   if (item->state == DownloadState::Queued) item->priority = signOf(fields[f::kPriority]);
   if (item->state == DownloadState::Done) {

@@ -34,10 +34,27 @@ std::string_view writtenSavedPath(const DownloadItem& item) {
   return item.state == DownloadState::Done ? std::string_view(item.savedPath) : std::string_view();
 }
 
+// Field 13: "" when the first reply told nothing, else the server's file name, a tab, and
+// the address the redirects led to (either may be empty).
+std::string replyFactsText(const DownloadItem& item) {
+  if (item.serverName.empty() && item.finalAddress.empty()) return {};
+  return item.serverName + '\t' + item.finalAddress;
+}
+
+// Compared without making the text: a snapshot compares every item.
+bool sameReplyFacts(std::string_view stored, const DownloadItem& item) {
+  if (item.serverName.empty() && item.finalAddress.empty()) return stored.empty();
+  return stored.size() == item.serverName.size() + 1 + item.finalAddress.size() &&
+         stored.substr(0, item.serverName.size()) == item.serverName &&
+         stored[item.serverName.size()] == '\t' &&
+         stored.substr(item.serverName.size() + 1) == item.finalAddress;
+}
+
 bool matches(const StoredLine& line, const DownloadItem& item) {
   const std::string_view head = line.head;
   return line.state == item.state && line.priority == item.priority && line.size == item.size &&
          head.substr(line.savedPathAt, line.savedPathLength) == writtenSavedPath(item) &&
+         sameReplyFacts(head.substr(line.replyFactsAt, line.replyFactsLength), item) &&
          head.substr(line.messageAt, line.messageLength) == item.message;
 }
 
@@ -58,7 +75,9 @@ std::shared_ptr<const StoredLine> makeStoredLine(const DownloadItem& item) {
   line->savedPathAt = out.size();
   appendDatabaseField(out, writtenSavedPath(item));
   line->savedPathLength = out.size() - 1 - line->savedPathAt;
-  appendDatabaseField(out, "");
+  line->replyFactsAt = out.size();
+  appendDatabaseField(out, replyFactsText(item));
+  line->replyFactsLength = out.size() - 1 - line->replyFactsAt;
   appendDatabaseField(out, stateLetter(item.state));
   appendDatabaseField(
       out, item.state == DownloadState::Queued ? formatNumber(item.priority) : std::string());

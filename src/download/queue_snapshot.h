@@ -19,8 +19,9 @@ struct StoredLine {
   DownloadState state = DownloadState::Queued;
   int32_t priority = 0;
   int64_t size = -1;
-  // Where fields 12 (saved path) and 16 (message) stand in the head.
+  // Where fields 12 (saved path), 13 (reply facts) and 16 (message) stand in the head.
   size_t savedPathAt = 0, savedPathLength = 0;
+  size_t replyFactsAt = 0, replyFactsLength = 0;
   size_t messageAt = 0, messageLength = 0;
 };
 

@@ -83,6 +83,20 @@ std::string subfolderFor(int scheme, const UrlParts& address) {
   }
 }
 
+// The name and extension of a name the server gave (already without path and control
+// bytes): split at its last dot, both trimmed. False when nothing is left of it.
+bool serverNamed(std::string_view serverName, std::string& name, std::string& extension) {
+  const size_t dot = serverName.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) {
+    name = trimSpacesAndDots(serverName);
+    extension.clear();
+  } else {
+    name = trimSpacesAndDots(serverName.substr(0, dot));
+    extension = trimSpacesAndDots(serverName.substr(dot + 1));
+  }
+  return !name.empty() || !extension.empty();
+}
+
 }  // namespace
 
 std::string replaceIllegal(std::string_view text) {
@@ -122,34 +136,39 @@ std::string avoidDeviceName(const std::string& name) {
   return isDeviceName(name) ? "_" + name : name;
 }
 
-SavedTarget targetName(const UrlParts& address, const std::string& finishedPath, int scheme) {
+SavedTarget targetName(const UrlParts& address, const std::string& finishedPath, int scheme,
+                       std::string_view serverName) {
   SavedTarget target;
   const size_t slash = finishedPath.rfind('\\');
   target.folder = slash == std::string::npos ? std::string() : finishedPath.substr(0, slash + 1);
   if (target.folder.empty() || target.folder.back() != '\\') target.folder += '\\';
 
-  std::string subfolder = subfolderFor(scheme, address);
+  const std::string subfolder = subfolderFor(scheme, address);
 
   std::string name, extension;
-  if (!address.baseName.empty()) {
-    name = address.baseName;
-    extension = address.extension;
-    // Letters of other scripts are left as they are: their bytes are parts of characters.
-    for (char& c : extension) c = asciiLower(c);
-  } else {
-    name = "index at " + address.host + address.folder;
-    while (!name.empty() && name.back() == '/') name.pop_back();
-    extension = ".htm";
+  target.serverNamed = serverNamed(serverName, name, extension);
+  if (!target.serverNamed) {
+    if (!address.baseName.empty()) {
+      name = address.baseName;
+      extension = address.extension;
+    } else {
+      name = "index at " + address.host + address.folder;
+      while (!name.empty() && name.back() == '/') name.pop_back();
+      extension = ".htm";
+    }
+    name = trimSpacesAndDots(decodeEscapes(name));
+    extension = trimSpacesAndDots(decodeEscapes(extension));
   }
-  name = trimSpacesAndDots(decodeEscapes(name));
-  extension = trimSpacesAndDots(decodeEscapes(extension));
+  // Letters of other scripts are left as they are: their bytes are parts of characters.
+  for (char& c : extension) c = asciiLower(c);
   if (name.empty()) name = "(untitled)";
   name = replaceIllegal(name);
   extension = replaceIllegal(withDot(extension));
 
+  // A name too long for the path is shortened; the file stays in its subfolder all the same
+  // (a subfolder too deep for the path makes the file unsaveable, never saved elsewhere).
   if (extension.size() + name.size() + target.folder.size() + subfolder.size() + kSpare >
       kMaxPath) {
-    subfolder.clear();
     name = trimSpacesAndDots(leadingBytes(name, kShortName));
     extension = withDot(trimSpacesAndDots(leadingBytes(extension, kShortExtension)));
     if (name.empty()) name = "(untitled)";

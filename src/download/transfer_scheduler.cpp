@@ -19,6 +19,7 @@ void TransferScheduler::runScheduler() {
 void TransferScheduler::collectFinishedJobs() {
   for (DownloadItem* item = queue_.first(); item; item = item->next) {
     if (!item->job) continue;
+    ItemCommands::noteReply(*item);
     if (item->job->result != kJobNoResult) {
       commands_.completeItem(*item);
       if (item->job->keptPieces) {

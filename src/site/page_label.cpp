@@ -1,6 +1,7 @@
 #include "site/page_label.h"
 
 #include "platform/own_images.h"
+#include "url/escapes.h"
 
 namespace {
 constexpr size_t kLongestLabel = 100;
@@ -22,12 +23,13 @@ std::string pageLabel(const SitePage& page, const ByteText& text) {
   const UrlParts& address = page.address;
   std::string label;
   if (!address.baseName.empty()) {
-    std::string name = address.baseName + text.lowerText(address.extension);
+    // Read as the lists read names: escapes of whole characters decoded.
+    std::string name = decodeEscapes(address.baseName + text.lowerText(address.extension));
     label = page.title.empty() ? name : page.title + " - " + name;
   } else if (!page.title.empty()) {
     label = page.title;
   } else {
-    label = "Index at " + text.stripRepeated(address.host + address.folder, "/", true);
+    label = "Index at " + decodeEscapes(text.stripRepeated(address.host + address.folder, "/", true));
   }
   if (label.size() > kLongestLabel) {
     // Never half a character.

@@ -32,7 +32,9 @@ inline constexpr size_t kExtra = 8;
 inline constexpr size_t kOldState = 9;    // "N" failed, "D" done, "P" waiting
 inline constexpr size_t kSize = 10;       // for a done item its size, else "-1"
 inline constexpr size_t kSavedPath = 11;  // for a done item
-inline constexpr size_t kUnused = 12;
+// Empty in older releases, which never read it: the server's file name and the address
+// its redirects led to, separated by a tab (replyFactsText).
+inline constexpr size_t kReplyFacts = 12;
 inline constexpr size_t kState = 13;     // "C" failed, "D" done, "P" queued, "I" inactive
 inline constexpr size_t kPriority = 14;  // for a queued item: -1, 0 or 1
 inline constexpr size_t kMessage = 15;

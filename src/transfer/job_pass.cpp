@@ -84,6 +84,10 @@ void TransferEngine::adoptFromWorkers(TransferJob& job) {
     if (job.finalAddress.empty() && !worker->finalAddress.empty()) {
       job.finalAddress = worker->finalAddress;
     }
+    // A refused reply (an error page) does not name the file.
+    if (job.serverName.empty() && !worker->serverName.empty() && !refused) {
+      job.serverName = worker->serverName;
+    }
     // Bytes arrived: the waits between attempts start from the first step again.
     const Stopwatch& data = worker->piece.rate.lastData;
     if (data.started && (!job.retry.progress.started ||

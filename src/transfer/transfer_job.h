@@ -67,6 +67,7 @@ struct TransferWorker {
   std::string rawHeaders;
   CertificateFault certificateFault = CertificateFault::kNone;  // with CertificateError
   std::string finalAddress;  // where the library's redirects ended; empty when not redirected
+  std::string serverName;    // the file name of the reply's Content-Disposition, or empty
   std::string workerId;  // 32 hexadecimal digits, unique among the live workers
   NetHandle connection = 0;
   NetHandle request = 0;
@@ -106,6 +107,7 @@ struct TransferJob {
   std::string contentType;
   std::string finalAddress;  // where the first reply came from after redirects; empty: no
                              // redirect
+  std::string serverName;    // the file name the first reply that gave one gave, or empty
   int64_t bytesGot = 0;
   std::string pieceMap;  // "total,start,length,start,length..." or empty
   int32_t result = kJobNoResult;

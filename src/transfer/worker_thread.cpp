@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "transfer/content_disposition.h"
 #include "transfer/read_size.h"
 #include "transfer/transfer_engine.h"
 #include "transfer/worker_request.h"
@@ -193,6 +194,7 @@ void TransferEngine::readReply(TransferWorker& worker) {
   if (internet_.queryHeaderText(request, http_query::kLocation, text)) worker.location = text;
   if (internet_.queryHeaderText(request, http_query::kRawHeadersCrlf, text)) {
     worker.rawHeaders = text;
+    worker.serverName = contentDispositionName(text);
   }
   worker.validator = replyValidator(worker.rawHeaders);
 }

@@ -1,27 +1,74 @@
 #include "url/escapes.h"
 
-#include <array>
-
 namespace {
-
-// The characters whose escapes are decoded, in the order the decoding applies them. "%" is
-// folded first and on its own; every other escape (controls, letters, bytes >= 0x80) stays.
-constexpr std::array<unsigned char, 28> kDecoded = {
-    ' ', '!', '"', '#', '$', '&', '\'', '(', ')', '+', ',', '/', ':', ';',
-    '<', '=', '>', '?', '@', '[', '\\', ']', '^', '`', '{', '|', '}', '~'};
-
-constexpr std::array<bool, 256> decodedSet() {
-  std::array<bool, 256> set{};
-  for (unsigned char c : kDecoded) set[c] = true;
-  return set;
-}
-constexpr std::array<bool, 256> kIsDecoded = decodedSet();
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+// The byte an escape at `at` stands for; -1 when no escape stands there.
+int escapeAt(std::string_view text, size_t at) {
+  if (at + 2 >= text.size() || text[at] != '%') return -1;
+  const int high = hexValue(text[at + 1]), low = hexValue(text[at + 2]);
+  return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+bool isControl(int byte) {
+  return byte < 0x20 || byte == 0x7F;
+}
+
+// How many bytes the UTF-8 sequence that `lead` begins holds; 0 for a byte that begins none.
+size_t sequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+// Whether `next` may follow `lead` as the second byte of its sequence: never an overlong
+// form, a surrogate or a code point above U+10FFFF.
+bool fitsSecond(unsigned char lead, unsigned char next) {
+  switch (lead) {
+    case 0xE0:
+      return next >= 0xA0 && next <= 0xBF;
+    case 0xED:
+      return next >= 0x80 && next <= 0x9F;
+    case 0xF0:
+      return next >= 0x90 && next <= 0xBF;
+    case 0xF4:
+      return next >= 0x80 && next <= 0x8F;
+    default:
+      return next >= 0x80 && next <= 0xBF;
+  }
+}
+
+// The bytes of one character, each read by `byteAt` (which answers -1 where there is none):
+// its length when they make a valid UTF-8 sequence, else 0.
+template <class ByteAt>
+size_t validSequence(ByteAt byteAt) {
+  const int lead = byteAt(0);
+  if (lead < 0) return 0;
+  const size_t length = sequenceLength(static_cast<unsigned char>(lead));
+  for (size_t i = 1; i < length; ++i) {
+    const int next = byteAt(i);
+    if (next < 0) return 0;
+    const auto byte = static_cast<unsigned char>(next);
+    if (i == 1 ? !fitsSecond(static_cast<unsigned char>(lead), byte) : (byte & 0xC0) != 0x80) {
+      return 0;
+    }
+  }
+  return length;
+}
+
+void appendEscape(std::string& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out.push_back('%');
+  out.push_back(kHex[byte >> 4]);
+  out.push_back(kHex[byte & 0xF]);
 }
 
 // "%25" replaced by "%" until none is left. Replacing "%25" cannot overlap with itself, so
@@ -42,23 +89,41 @@ std::string foldPercents(std::string_view text) {
 }  // namespace
 
 std::string decodeEscapes(std::string_view text) {
-  if (text.find('%') == std::string_view::npos) return std::string(text);
-  std::string folded = foldPercents(text);
-  // The escapes of the table never overlap and decode to bytes that cannot start or
-  // continue another escape, so one left-to-right pass gives what applying the table
-  // escape by escape gives.
+  const std::string folded =
+      text.find('%') == std::string_view::npos ? std::string(text) : foldPercents(text);
+  const std::string_view in = folded;
   std::string out;
-  out.reserve(folded.size());
-  for (size_t i = 0; i < folded.size(); ++i) {
-    if (folded[i] == '%' && i + 2 < folded.size()) {
-      int high = hexValue(folded[i + 1]), low = hexValue(folded[i + 2]);
-      if (high >= 0 && low >= 0 && kIsDecoded[static_cast<size_t>(high * 16 + low)]) {
-        out.push_back(static_cast<char>(high * 16 + low));
-        i += 2;
-        continue;
+  out.reserve(in.size());
+  size_t i = 0;
+  while (i < in.size()) {
+    const int escaped = escapeAt(in, i);
+    if (escaped >= 0) {
+      // A run of escapes that spells one whole character is decoded; an escaped control
+      // byte, or bytes that make no character, stay escaped.
+      const size_t length = validSequence([&](size_t k) { return escapeAt(in, i + 3 * k); });
+      if (length > 0 && !isControl(escaped)) {
+        for (size_t k = 0; k < length; ++k) {
+          out.push_back(static_cast<char>(escapeAt(in, i + 3 * k)));
+        }
+        i += 3 * length;
+      } else {
+        out.append(in.substr(i, 3));
+        i += 3;
       }
+      continue;
     }
-    out.push_back(folded[i]);
+    // Bytes as they stand: a byte that begins no valid character is written as its escape,
+    // so that the result is always valid UTF-8.
+    const size_t length = validSequence([&](size_t k) {
+      return i + k < in.size() ? static_cast<unsigned char>(in[i + k]) : -1;
+    });
+    if (length == 0) {
+      appendEscape(out, static_cast<unsigned char>(in[i]));
+      ++i;
+    } else {
+      out.append(in.substr(i, length));
+      i += length;
+    }
   }
   return out;
 }

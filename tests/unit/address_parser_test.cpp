@@ -132,6 +132,10 @@ TEST_F(ParseAddress, DecodesAndTrimsTheDisplayName) {
   EXPECT_EQ(parser.parseAddress("http://h/My%20File%2520.TXT").displayName, "My File .txt");
   EXPECT_EQ(parser.parseAddress("http://h/%20name%20").displayName, "name");
   EXPECT_EQ(parser.parseAddress("http://h/%20name%20").baseName, "%20name%20");
+  // Escaped characters of other scripts are read; bytes that make none stay escaped.
+  EXPECT_EQ(parser.parseAddress("http://h/%E6%97%A5%E6%9C%AC%20caf%C3%A9.bin").displayName,
+            "\xE6\x97\xA5\xE6\x9C\xAC caf\xC3\xA9.bin");
+  EXPECT_EQ(parser.parseAddress("http://h/caf%E9.txt").displayName, "caf%E9.txt");
 }
 
 TEST_F(ParseAddress, GivesBackTheSameRecordForItsOwnFullAddress) {

@@ -19,12 +19,36 @@ TEST(DecodeEscapes, DecodesEveryEscapeOfTheTableInEitherCase) {
             "+,/:;<=>?[\\]^{|}~");
 }
 
-TEST(DecodeEscapes, KeepsEscapesOutsideTheTable) {
-  EXPECT_EQ(decodeEscapes("%41%2D%2E%5F%00%0D%0A%C3%A9%7F"), "%41%2D%2E%5F%00%0D%0A%C3%A9%7F");
+TEST(DecodeEscapes, DecodesEveryEscapeThatSpellsACharacter) {
+  EXPECT_EQ(decodeEscapes("%41%2D%2E%5F%c3%a9"), "A-._\xC3\xA9");
+  EXPECT_EQ(decodeEscapes("%E6%97%A5%E6%9C%AC%20caf%C3%A9.bin"),
+            "\xE6\x97\xA5\xE6\x9C\xAC caf\xC3\xA9.bin");
+  EXPECT_EQ(decodeEscapes("%F0%9F%98%80"), "\xF0\x9F\x98\x80");
+}
+
+TEST(DecodeEscapes, KeepsEscapesOfControlBytesAndOfBytesThatMakeNoCharacter) {
+  const char* kept[] = {
+      "%00%0D%0A%09%7F",  // controls
+      "caf%E9.txt",       // Latin-1
+      "%E6%97",           // cut short
+      "%C0%AF",           // overlong "/"
+      "%ED%A0%80",        // a surrogate
+      "%F4%90%80%80",     // above U+10FFFF
+      "%A9",              // a continuation alone
+  };
+  for (const char* text : kept) EXPECT_EQ(decodeEscapes(text), text);
+  // What follows a broken character is read on its own.
+  EXPECT_EQ(decodeEscapes("%E6%41"), "%E6A");
+  EXPECT_EQ(decodeEscapes("%C3%28"), "%C3(");
+}
+
+TEST(DecodeEscapes, WritesBytesOfTheTextThatMakeNoCharacterAsEscapes) {
+  EXPECT_EQ(decodeEscapes("caf\xE9.txt"), "caf%E9.txt");
+  EXPECT_EQ(decodeEscapes("caf\xC3\xA9 \xFF"), "caf\xC3\xA9 %FF");
 }
 
 TEST(DecodeEscapes, FoldsEscapedPercentSignsAgainAndAgainFirst) {
-  EXPECT_EQ(decodeEscapes("%2541"), "%41");
+  EXPECT_EQ(decodeEscapes("%2541"), "A");
   EXPECT_EQ(decodeEscapes("%252F"), "/");
   EXPECT_EQ(decodeEscapes("%2520"), " ");
   EXPECT_EQ(decodeEscapes("%25252520x"), " x");

@@ -21,6 +21,16 @@ TEST(ItemPropertiesTest, AQueuedItemWithoutATransferShowsThePlaceholders) {
   EXPECT_FALSE(shown.canOpenSavedFile);
 }
 
+TEST(ItemPropertiesTest, ARedirectedItemShowsWhereItsBytesCameFromAndTheServersName) {
+  DownloadWorld world;
+  DownloadItem* item = world.add("https://example.com/get.php?id=4");
+  item->finalAddress = "http://mirror.example.com/files/r.pdf";
+  item->serverName = "report.pdf";
+  ItemProperties shown = itemProperties(world.commands, *item);
+  EXPECT_EQ(shown.address, "http://mirror.example.com/files/r.pdf");
+  EXPECT_EQ(shown.name, "report.pdf");
+}
+
 TEST(ItemPropertiesTest, ADoneItemShowsItsRowTextsAndCanOpenItsFile) {
   DownloadWorld world;
   DownloadItem* item = world.add("http://example.com/a.zip");

@@ -147,6 +147,30 @@ TEST_F(QueueDatabaseTest, ReadsBackWhatItWroteOnTheNextStart) {
   EXPECT_EQ(missing->message, "503 Service  Unavailable");
 }
 
+TEST_F(QueueDatabaseTest, KeepsWhatTheFirstReplyToldInTheFieldOlderReleasesLeaveEmpty) {
+  DownloadItem* named = world.add("http://h/download.php?id=3");
+  world.add("http://h/plain.zip");
+  // Saved once before the reply came, so that the line the item keeps must be made again.
+  ASSERT_EQ(database.saveQueueDatabase(), QueueSaveResult::kWritten);
+  named->serverName = "\xE5\xA0\xB1\xE5\x91\x8A.pdf";
+  named->finalAddress = "http://mirror/files/r.pdf";
+  ASSERT_EQ(database.saveQueueDatabase(), QueueSaveResult::kWritten);
+  const std::vector<Line> lines = savedLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0][12], "\xE5\xA0\xB1\xE5\x91\x8A.pdf\thttp://mirror/files/r.pdf");
+  EXPECT_EQ(lines[1][12], "");
+
+  NextStart next(world);
+  next.database.loadQueueDatabase();
+  const DownloadItem* back = next.world.queue.first();
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->serverName, named->serverName);
+  EXPECT_EQ(back->finalAddress, named->finalAddress);
+  ASSERT_TRUE(back->next);
+  EXPECT_EQ(back->next->serverName, "");
+  EXPECT_EQ(back->next->finalAddress, "");
+}
+
 TEST_F(QueueDatabaseTest, AnEmptyQueueDeletesTheDatabase) {
   world.files.putFile(kDatabase, line({"http://", "", "", "h", "", "/", "a"}),
                       file_attribute::kReadOnly);

@@ -91,26 +91,48 @@ TEST(TargetName, LowersTheExtensionButKeepsTheNamesCase) {
             "C:\\dl\\A.\xC3\x89t\xC3\xA9");
 }
 
-TEST(TargetName, DecodesEscapesOnceAfterFoldingPercentSigns) {
-  EXPECT_EQ(savedPath(address("h", "/", "a%2541", ".txt"), 0), "C:\\dl\\a%41.txt");
+TEST(TargetName, DecodesEscapesAfterFoldingPercentSigns) {
+  EXPECT_EQ(savedPath(address("h", "/", "a%2541", ".txt"), 0), "C:\\dl\\aA.txt");
   EXPECT_EQ(savedPath(address("h", "/", "a%252Fb", ".txt"), 0), "C:\\dl\\a-b.txt");
   EXPECT_EQ(savedPath(address("h", "/", "my%20file%2520x", ".t%58t"), 0),
-            "C:\\dl\\my file x.t%58t");
+            "C:\\dl\\my file x.txt");
 }
 
-TEST(TargetName, ReplacesCharactersThatNamesCannotHold) {
-  EXPECT_EQ(savedPath(address("h", "/", "a%3Ab%7Cc%22d%3F%2A", ".txt"), 0),
-            "C:\\dl\\a-b-c'd-%2A.txt");
+TEST(TargetName, DecodesEscapedCharactersOfOtherScriptsInNamesAndFolders) {
+  const UrlParts japanese =
+      address("h", "/%E6%97%A5/caf%C3%A9%2Fb/", "%E6%97%A5%E6%9C%AC%20caf%C3%A9", ".bin");
+  EXPECT_EQ(savedPath(japanese, 0), "C:\\dl\\\xE6\x97\xA5\xE6\x9C\xAC caf\xC3\xA9.bin");
+  EXPECT_EQ(savedPath(japanese, 4),
+            "C:\\dl\\h\\\xE6\x97\xA5\\caf\xC3\xA9-b\\\xE6\x97\xA5\xE6\x9C\xAC caf\xC3\xA9.bin");
+  // Escapes that make no character stay, so the name is still one the system takes.
+  EXPECT_EQ(savedPath(address("h", "/", "caf%E9", ".txt"), 0), "C:\\dl\\caf%E9.txt");
+  EXPECT_EQ(savedPath(address("h", "/", "caf\xE9", ".txt"), 0), "C:\\dl\\caf%E9.txt");
 }
 
-TEST(TargetName, ShortensANameThatWouldMakeThePathTooLong) {
+TEST(TargetName, ReplacesCharactersThatNamesCannotHoldAfterDecoding) {
+  EXPECT_EQ(savedPath(address("h", "/", "a%3Ab%7Cc%22d%3F%2A%5C", ".txt"), 0),
+            "C:\\dl\\a-b-c'd---.txt");
+  // An escaped separator never makes a folder, nor a colon a stream.
+  EXPECT_EQ(savedPath(address("h", "/x%5Cy%2Fz%3A/", "f", ""), 4), "C:\\dl\\h\\x-y-z-\\f");
+  EXPECT_EQ(savedPath(address("h", "/", "%63on", ".txt"), 0), "C:\\dl\\_con.txt");
+}
+
+TEST(TargetName, ShortensANameThatWouldMakeThePathTooLongInItsOwnFolder) {
   const UrlParts longName = address("h", "/a/b/", std::string(300, 'n'), ".zip");
   SavedTarget target = targetName(longName, kPiece, 4);
-  EXPECT_EQ(target.folder, "C:\\dl\\");
+  EXPECT_EQ(target.folder, "C:\\dl\\h\\a\\b\\");
   EXPECT_EQ(target.name, "nnnnnnnn");
   EXPECT_EQ(target.extension, ".zip");
   EXPECT_EQ(targetName(address("h", "/", std::string(300, 'n'), ".jpeg"), kPiece, 0).extension,
             ".jpe");
+}
+
+TEST(TargetName, KeepsASubfolderTooDeepForThePathSoTheFileIsNeverSavedElsewhere) {
+  std::string deep = "/";
+  for (int i = 0; i < 30; ++i) deep += "folder" + std::to_string(i) + "/";
+  SavedTarget target = targetName(address("h", deep, "f", ".zip"), kPiece, 4);
+  EXPECT_EQ(target.folder.rfind("C:\\dl\\h\\folder0\\folder1\\", 0), 0u);
+  EXPECT_NE(target.folder.find("\\folder29\\"), std::string::npos);
 }
 
 TEST(TargetName, CountsFolderSubfolderNameAndExtensionAgainstTheLimit) {
@@ -119,7 +141,7 @@ TEST(TargetName, CountsFolderSubfolderNameAndExtensionAgainstTheLimit) {
             232u);
   SavedTarget cut = targetName(address("h", "/", std::string(233, 'n'), ".zip"), kPiece, 1);
   EXPECT_EQ(cut.name, "nnnnnnnn");
-  EXPECT_EQ(cut.folder, "C:\\dl\\");
+  EXPECT_EQ(cut.folder, "C:\\dl\\h\\");
 }
 
 TEST(TargetName, TrimsAShortenedNameAndExtensionAgain) {

@@ -7,6 +7,7 @@
 
 #include "platform/own_images.h"
 #include "site/page_label.h"
+#include "site/page_properties.h"
 #include "unit/site_world.h"
 
 namespace {
@@ -113,6 +114,21 @@ TEST_F(SiteTreeTest, LabelsComeFromTheTitleAndTheName) {
   EXPECT_EQ(label("http://h/", longTitle), std::string(100, 't') + "...");
   EXPECT_EQ(label("http://h/", longTitle, PageState::CannotFindServer),
             std::string(100, 't') + "... (Cannot find server)");
+}
+
+TEST_F(SiteTreeTest, LabelsReadEscapedCharactersAndSayWhyAFetchFailed) {
+  EXPECT_EQ(label("http://h/%E6%97%A5%E6%9C%AC%20caf%C3%A9.htm"),
+            "\xE6\x97\xA5\xE6\x9C\xAC caf\xC3\xA9.htm");
+  EXPECT_EQ(label("http://h/caf%C3%A9/"), "Index at h/caf\xC3\xA9");
+  // A long label is cut between characters, never inside one.
+  std::string japanese;
+  for (int i = 0; i < 40; ++i) japanese += "\xE6\x97\xA5";
+  EXPECT_EQ(label("http://h/", japanese), japanese.substr(0, 99) + "...");
+  SitePage& refused = world.page("http://h/secure.htm");
+  refused.state = PageState::CannotFindServer;
+  refused.failureText = "Certificate Not Trusted";
+  EXPECT_EQ(pageLabel(refused, world.text), "secure.htm (Certificate Not Trusted)");
+  EXPECT_EQ(pageProperties(refused).status, "Certificate Not Trusted");
 }
 
 TEST_F(SiteTreeTest, AnItemIsUpdatedOnlyWhereItChanged) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "store/site_credentials.h"
 #include "unit/download_world.h"
 
 namespace {
@@ -182,6 +183,58 @@ TEST_F(TransferSchedulerTest, AFailedJobFailsItsItemWithTheServersText) {
   // A failed item is not started again by itself.
   world.scheduler.runScheduler();
   EXPECT_EQ(item->job, nullptr);
+}
+
+TEST_F(TransferSchedulerTest, TheServersNameShowsOnceTheFirstReplyIsInAndNamesTheFile) {
+  world.internet.setServer("s", 80, [this](const FakeRequest& request) {
+    FakeReply reply = FakeInternet::fileReply(request, FakeBody::pattern(100));
+    reply.headers.push_back("Content-Disposition: attachment; filename=\"report.pdf\"");
+    reply.gate = gate;
+    return reply;
+  });
+  gate = world.internet.makeGate(10);
+  world.setNumber("get", &Settings::filesAtOnce, 1);
+  DownloadItem* item = world.add("http://s/download.php?id=7");
+  world.showNewRows();
+  EXPECT_EQ(world.rows.text(0, 1), "download.php");
+  ASSERT_TRUE(world.runUntil([&] { return world.rows.text(0, 1) == "report.pdf"; }));
+  EXPECT_EQ(item->state, DownloadState::Queued) << "named while it transfers";
+  world.internet.openGate(gate);
+  ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Done; }));
+  EXPECT_EQ(item->savedPath, std::string(kSaveFolder) + "\\report.pdf");
+}
+
+TEST_F(TransferSchedulerTest, AResumedTransferKeepsTheNameItHad) {
+  world.internet.setServer("s", 80, [](const FakeRequest& request) {
+    FakeReply reply = FakeInternet::fileReply(request, FakeBody::pattern(100));
+    reply.headers.push_back("Content-Disposition: attachment; filename=\"second.pdf\"");
+    return reply;
+  });
+  world.setNumber("get", &Settings::filesAtOnce, 1);
+  DownloadItem* item = world.add("http://s/download.php");
+  item->serverName = "first.pdf";  // as the queue database brings it back
+  world.showNewRows();
+  ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Done; }));
+  EXPECT_EQ(item->savedPath, std::string(kSaveFolder) + "\\first.pdf");
+  EXPECT_EQ(world.rows.text(0, 1), "first.pdf");
+}
+
+TEST_F(TransferSchedulerTest, ACertificateFaultFailsTheItemWithItsText) {
+  world.internet.setServer("s", 443, [](const FakeRequest& request) {
+    return FakeInternet::fileReply(request, FakeBody::pattern(100));
+  });
+  world.internet.setCertificateFault("s", 443, CertificateFault::kExpired);
+  world.setNumber("get", &Settings::filesAtOnce, 1);
+  DownloadItem* item = world.add("https://s/a.zip");
+  world.showNewRows();
+  ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Failed; }));
+  EXPECT_EQ(world.rows.text(0, 0), "Certificate Expired");
+
+  // Accepted for that site in the site table, after a Reset the item is fetched.
+  addOrMergeCredential(world.settings, "s", "", "", "");
+  setCertificateErrorsAccepted(world.settings, "s", true);
+  world.commands.resetItem(*item);
+  ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Done; }));
 }
 
 }  // namespace

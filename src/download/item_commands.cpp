@@ -40,6 +40,12 @@ void ItemCommands::startItem(DownloadItem& item) {
     UrlParts address = item.address;
     applySiteCredential(settings_.settings(), address);
     item.job = queue_.engine().createJob(address, settings_.settings().saveFolder, "");
+  } else {
+    // A job kept since it failed goes on under the site's entry as it is now: a site
+    // accepted after its certificate was refused is accepted from this Get on.
+    const bool accepted = acceptsCertificateErrors(settings_.settings(), item.address.host);
+    std::lock_guard<std::mutex> hold(queue_.engine().lock());
+    item.job->address.acceptCertificateErrors = accepted;
   }
   // A download rides out a broken connection or a server that is away for a while.
   item.job->keepTrying = true;

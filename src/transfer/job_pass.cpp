@@ -129,7 +129,12 @@ bool TransferEngine::failIfWorkerFailed(TransferJob& job) {
         // Another connection would meet the same certificate: no retry.
         job.certificateFault = worker->certificateFault;
         job.errorText = certificateFaultText(job.certificateFault);
-        break;
+        if (!job.keepTrying) break;
+        // A download keeps what it fetched, and the job itself, so that Get goes on once
+        // the site is accepted (or its certificate mended).
+        failKeepingPieces(job);
+        job.keptPieces = true;
+        return true;
       case WorkerState::Refused:
         // A refused range, or a server that is busy for now, leaves the range to a later
         // worker.

@@ -82,6 +82,10 @@ void TransferEngine::beginWait(TransferJob& job) {
 
 void TransferEngine::giveUp(TransferJob& job) {
   job.errorText = "Cannot Connect";
+  failKeepingPieces(job);
+}
+
+void TransferEngine::failKeepingPieces(TransferJob& job) {
   // What was fetched stays for a later Get; only pieces of a file of known size can be
   // continued.
   if (sizeKnown(job)) {

@@ -148,6 +148,8 @@ class TransferEngine {
   static Retry retryFor(const TransferJob& job, const TransferWorker& worker);
   void beginWait(TransferJob& job);
   void giveUp(TransferJob& job);
+  // Fails the job, its workers stopped and the pieces that hold bytes kept (keptPieces).
+  void failKeepingPieces(TransferJob& job);
   void startWorkers(TransferJob& job);
   void startOneWorker(TransferJob& job, int64_t start);
   void recount(TransferJob& job);

@@ -116,7 +116,8 @@ struct TransferJob {
   int64_t finalSize = -1;
   std::string errorText;
   // Failed, but its pieces stay to be continued (a download that gave up for want of a
-  // connection): its owner keeps the job rather than destroying it.
+  // connection, or whose server's certificate was refused): its owner keeps the job rather
+  // than destroying it.
   bool keptPieces = false;
   CertificateFault certificateFault = CertificateFault::kNone;  // when that is why it failed
   // Owned, newest first: the order in which the worker list holds them.

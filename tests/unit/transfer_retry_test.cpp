@@ -157,6 +157,41 @@ TEST_F(RetryTest, TheJobGivesUpOnlyAfterTenMinutesWithoutAByteAndKeepsItsPieces)
   EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
 }
 
+TEST_F(RetryTest, ARefusedCertificateFailsAtOnceAndKeepsThePiecesLikeAGiveUp) {
+  auto body = FakeBody::pattern(100000);
+  std::atomic<bool> back = false;
+  // 40,000 bytes, then closes before the body until it is back.
+  internet.setServer("h", 443, [this, body, &back](const FakeRequest& request) {
+    FakeReply reply = FakeInternet::fileReply(request, body);
+    if (!back) reply.endAt = ++asked == 1 ? 40000 : 0;
+    return reply;
+  });
+  TransferJob* job = engine->createJob(address("https://", "h"), kFolder, "");
+  job->keepTrying = true;
+  job->wanted = 1;
+  ASSERT_TRUE(passUntilWaiting(*job));
+  ASSERT_EQ(job->bytesGot, 40000);
+  // The server comes back with another certificate: the next attempt is refused.
+  back = true;
+  internet.setCertificateFault("h", 443, CertificateFault::kNotTrusted);
+  clock.advance(static_cast<uint32_t>(job->retry.waitMs));
+  ASSERT_TRUE(passUntilResult(*job));
+  EXPECT_EQ(job->errorText, "Certificate Not Trusted");
+  EXPECT_TRUE(job->keptPieces);
+  ASSERT_EQ(pieceFiles().size(), 1u);
+  EXPECT_EQ(files.contents(pieceFiles()[0]), body->bytes(0, 40000));
+
+  // The site accepted, a Get goes on from the piece.
+  engine->reopenJob(*job);
+  EXPECT_EQ(job->bytesGot, 40000);
+  job->address.acceptCertificateErrors = true;
+  job->wanted = 1;
+  ASSERT_TRUE(passUntilResult(*job));
+  ASSERT_EQ(job->result, kJobSucceeded);
+  EXPECT_EQ(internet.requests().back().headers, "Range: bytes=40000-\r\n");
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+}
+
 TEST_F(RetryTest, AJobThatDoesNotKeepTryingStillFailsAtTheFirstBrokenConnection) {
   serve(FakeBody::pattern(100000), "h",
         [](const FakeRequest&, FakeReply& reply) { reply.dropAt = 50000; });

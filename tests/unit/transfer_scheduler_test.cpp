@@ -230,10 +230,10 @@ TEST_F(TransferSchedulerTest, ACertificateFaultFailsTheItemWithItsText) {
   ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Failed; }));
   EXPECT_EQ(world.rows.text(0, 0), "Certificate Expired");
 
-  // Accepted for that site in the site table, after a Reset the item is fetched.
+  // Accepted for that site in the site table, a Get fetches the item.
   addOrMergeCredential(world.settings, "s", "", "", "");
   setCertificateErrorsAccepted(world.settings, "s", true);
-  world.commands.resetItem(*item);
+  world.commands.startItem(*item);
   ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Done; }));
 }
 

@@ -68,15 +68,16 @@ endforeach()
 # End to end: the real haulix.exe driven from another process, in a fresh Wine prefix of its
 # own (scripts/e2e-tests.sh), one at a time so that no other test shares its display.
 add_executable(haulix_e2e_tests tests/e2e/end_to_end_test.cpp tests/e2e/crash_test.cpp
-  tests/e2e/fault_matrix_test.cpp
-  tests/e2e/haulix_process.cpp tests/windows/local_server.cpp ${HAULIX_MANIFEST_RC})
+  tests/e2e/fault_matrix_test.cpp tests/e2e/trust_and_names_test.cpp
+  tests/e2e/haulix_process.cpp tests/windows/local_server.cpp tests/windows/trusted_authority.cpp
+  ${HAULIX_MANIFEST_RC})
 target_include_directories(haulix_e2e_tests PRIVATE tests)
 target_link_libraries(haulix_e2e_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32 user32
-  advapi32)
+  advapi32 crypt32)
 target_compile_definitions(haulix_e2e_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_dependencies(haulix_e2e_tests haulix)
 add_test(NAME EndToEnd.HaulixUnderWine
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR} -KillTest.*:FaultMatrix.*)
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR} -KillTest.*:FaultMatrix.*:TrustAndNames.*)
 set_tests_properties(EndToEnd.HaulixUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE TIMEOUT 1500)
 # Kills at random moments and during saves, in a prefix of their own.
 add_test(NAME EndToEnd.KillsUnderWine
@@ -86,6 +87,12 @@ set_tests_properties(EndToEnd.KillsUnderWine PROPERTIES LABELS e2e RUN_SERIAL TR
 add_test(NAME EndToEnd.FaultsUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR} FaultMatrix.* faults)
 set_tests_properties(EndToEnd.FaultsUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE TIMEOUT 600)
+# HTTPS servers with certificates made for the run, and the names files are saved under, in a
+# prefix of their own: the test authority is trusted there while they run.
+add_test(NAME EndToEnd.TrustAndNamesUnderWine
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR} TrustAndNames.* trust)
+set_tests_properties(EndToEnd.TrustAndNamesUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE
+  TIMEOUT 500)
 
 # Setup and removal end to end, in a fresh Wine prefix of their own
 # (scripts/setup-e2e-tests.sh): removal deletes the settings and closes every window.

@@ -15,6 +15,10 @@ export WINEPREFIX="$build/e2e$name-prefix"
 start_display 150
 rm -rf "$build/e2e$name-shots"
 fresh_prefix
+# Certificates for the HTTPS cases, made afresh for this run; the test trusts their
+# authority in the prefix while it runs.
+export HAULIX_TEST_CERTIFICATES="$build/e2e$name-certificates"
+"$here/make-test-certificates.sh" "$HAULIX_TEST_CERTIFICATES"
 
 status=0
 HAULIX_EXE="$build/haulix.exe" wine "$build/haulix_e2e_tests.exe" $filter || status=$?

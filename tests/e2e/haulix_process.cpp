@@ -145,12 +145,68 @@ bool RemoteList::select(int row) const {
   return SendMessageA(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote_)) != FALSE;
 }
 
+bool RemoteList::selectOnly(int row) const {
+  if (!remote_) return false;
+  LVITEMA item = {};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SIZE_T moved = 0;
+  if (!WriteProcessMemory(process_, remote_, &item, sizeof item, &moved)) return false;
+  SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote_));
+  return select(row);
+}
+
+int RemoteList::findRow(int column, const std::string& text) const {
+  for (int row = 0, count = rows(); row < count; ++row)
+    if (cell(row, column) == text) return row;
+  return -1;
+}
+
+POINT RemoteList::rowCentre(int row) const {
+  POINT centre = {-1, -1};
+  if (!remote_) return centre;
+  RECT rect = {};
+  rect.left = LVIR_LABEL;
+  SIZE_T moved = 0;
+  if (!WriteProcessMemory(process_, remote_, &rect, sizeof rect, &moved)) return centre;
+  if (!SendMessageA(list_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote_))) return centre;
+  if (!ReadProcessMemory(process_, remote_, &rect, sizeof rect, &moved)) return centre;
+  centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  ClientToScreen(list_, &centre);
+  return centre;
+}
+
+bool RemoteList::chooseFromRowMenu(int row, char letter) const {
+  if (!selectOnly(row)) return false;
+  POINT at = rowCentre(row);
+  if (at.x < 0) return false;
+  // The program asks where the cursor is to know which row the menu is for.
+  SetCursorPos(at.x, at.y);
+  POINT client = at;
+  ScreenToClient(list_, &client);
+  PostMessageA(list_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(client.x, client.y));
+  PostMessageA(list_, WM_RBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+  HWND menu = nullptr;
+  if (!waitUntil(
+          [&] {
+            menu = FindWindowA("#32768", nullptr);
+            return menu && IsWindowVisible(menu);
+          },
+          10000)) {
+    return false;
+  }
+  const SHORT key = VkKeyScanA(letter);
+  PostMessageA(menu, WM_KEYDOWN, LOBYTE(key), 0);
+  PostMessageA(menu, WM_CHAR, static_cast<unsigned char>(letter), 0);
+  PostMessageA(menu, WM_KEYUP, LOBYTE(key), 0);
+  return true;
+}
+
 int RemoteList::rows() const {
   return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
 }
 
 std::string RemoteList::cell(int row, int column) const {
-  if (!remote_) return {};
+  if (!remote_ || row < 0) return {};
   LVITEMA item = {};
   item.iSubItem = column;
   item.pszText = remote_ + sizeof(LVITEMA);

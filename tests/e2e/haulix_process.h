@@ -51,6 +51,15 @@ class RemoteList {
   std::string cell(int row, int column) const;
   // Selects the row, adding it to the selection; false when the list refuses.
   bool select(int row) const;
+  // Selects the row alone.
+  bool selectOnly(int row) const;
+  // The first row whose cell in the column holds exactly the text; -1 when none.
+  int findRow(int column, const std::string& text) const;
+  // The middle of the row on the screen; {-1, -1} when the list gives no rectangle.
+  POINT rowCentre(int row) const;
+  // Right-clicks the row, as the user does, and picks the command of the context menu
+  // that opens with its underlined letter. False when no menu opened.
+  bool chooseFromRowMenu(int row, char letter) const;
 
  private:
   HWND list_;

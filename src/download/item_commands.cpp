@@ -168,7 +168,9 @@ bool ItemCommands::isActive(const DownloadItem& item) {
 
 void ItemCommands::noteReply(DownloadItem& item) {
   if (!item.job) return;
-  if (item.serverName.empty()) item.serverName = item.job->serverName;
+  if (item.serverName.empty() && namesAFile(item.job->serverName)) {
+    item.serverName = item.job->serverName;
+  }
   if (!item.job->finalAddress.empty()) item.finalAddress = item.job->finalAddress;
 }
 

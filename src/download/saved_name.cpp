@@ -179,3 +179,8 @@ SavedTarget targetName(const UrlParts& address, const std::string& finishedPath,
   target.extension = extension;
   return target;
 }
+
+bool namesAFile(std::string_view serverName) {
+  std::string name, extension;
+  return serverNamed(serverName, name, extension);
+}

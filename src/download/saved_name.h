@@ -29,6 +29,9 @@ enum class SubfolderScheme {
 // subfolder dropped. Names and folders that would be device names get "_" in front.
 SavedTarget targetName(const UrlParts& address, const std::string& finishedPath, int scheme,
                        std::string_view serverName = {});
+// False when a name the server gave cleans down to nothing ("...", " . "): the address
+// names the file then, in the list as on disk.
+bool namesAFile(std::string_view serverName);
 // "\", "/", ":", "*", "?", "<", ">" and "|" become "-"; the double quote becomes "'".
 std::string replaceIllegal(std::string_view text);
 // Whether the system would open a device for this file or folder name: CON, PRN, AUX, NUL,

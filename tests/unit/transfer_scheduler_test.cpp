@@ -204,6 +204,20 @@ TEST_F(TransferSchedulerTest, TheServersNameShowsOnceTheFirstReplyIsInAndNamesTh
   EXPECT_EQ(item->savedPath, std::string(kSaveFolder) + "\\report.pdf");
 }
 
+TEST_F(TransferSchedulerTest, AServersNameThatCleansToNothingLeavesTheAddressesName) {
+  world.internet.setServer("s", 80, [](const FakeRequest& request) {
+    FakeReply reply = FakeInternet::fileReply(request, FakeBody::pattern(100));
+    reply.headers.push_back("Content-Disposition: attachment; filename=\"...\"");
+    return reply;
+  });
+  world.setNumber("get", &Settings::filesAtOnce, 1);
+  DownloadItem* item = world.add("http://s/fallback.bin");
+  world.showNewRows();
+  ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Done; }));
+  EXPECT_EQ(world.rows.text(0, 1), "fallback.bin");
+  EXPECT_EQ(item->savedPath, std::string(kSaveFolder) + "\\fallback.bin");
+}
+
 TEST_F(TransferSchedulerTest, AResumedTransferKeepsTheNameItHad) {
   world.internet.setServer("s", 80, [](const FakeRequest& request) {
     FakeReply reply = FakeInternet::fileReply(request, FakeBody::pattern(100));

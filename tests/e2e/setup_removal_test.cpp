@@ -244,49 +244,6 @@ POINT addressesLinkCentre() {
   return {2 * bw + 17 + addresses / 2, 27 + 7};
 }
 
-// The middle of the banner's "Open" link: right of the title "haulix 3 download" in Arial
-// of 28 pixels, 16 pixels on, in a row as high as the menu font's text plus 3 (23 at most).
-POINT openLinkCentre() {
-  HDC dc = GetDC(nullptr);
-  LOGFONTA title = {};
-  title.lfHeight = -28;
-  title.lfWeight = FW_NORMAL;
-  title.lfQuality = ANTIALIASED_QUALITY;
-  title.lfPitchAndFamily = VARIABLE_PITCH;
-  lstrcpynA(title.lfFaceName, "Arial", LF_FACESIZE);
-  HFONT titleFont = CreateFontIndirectA(&title);
-  HGDIOBJ old = SelectObject(dc, titleFont);
-  SIZE titleSize = {};
-  GetTextExtentPoint32A(dc, "haulix 3 download", 17, &titleSize);
-  NONCLIENTMETRICSA metrics = {};
-  metrics.cbSize = sizeof metrics;
-  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  HFONT menuFont = CreateFontIndirectA(&metrics.lfMenuFont);
-  SelectObject(dc, menuFont);
-  SIZE open = {};
-  GetTextExtentPoint32A(dc, "Open   ", 7, &open);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(titleFont);
-  DeleteObject(menuFont);
-  const int height = std::min<int>(open.cy + 3, 23);
-  return {titleSize.cx + 16 + 4 + open.cx / 4, height / 2};
-}
-
-HWND waitForMenu(DWORD milliseconds) {
-  HWND found = nullptr;
-  waitUntil(
-      [&] {
-        found = nullptr;
-        for (HWND w = FindWindowExA(nullptr, nullptr, "#32768", nullptr); w;
-             w = FindWindowExA(nullptr, w, "#32768", nullptr))
-          if (IsWindowVisible(w)) found = w;
-        return found != nullptr;
-      },
-      milliseconds);
-  return found;
-}
-
 // How many rows of the list show a running transfer (a percentage in the Size cell).
 int rowsTransferring(const RemoteList& rows) {
   int running = 0;

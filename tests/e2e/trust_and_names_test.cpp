@@ -5,6 +5,7 @@
 #include <windows.h>
 // After windows.h, which the other system headers need first.
 #include <commctrl.h>
+#include <prsht.h>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,10 @@ namespace {
 const std::string kSaveFolder = "C:\\haulix-e2e\\trust";
 const std::string kShots = "C:\\haulix-e2e\\shots";
 constexpr UINT kExitCommand = 41001;
+constexpr int kPasswordsPage = 1;
+// The Passwords page's list and Add button, the site dialog's Site box and check box.
+constexpr int kSiteListControl = 1040, kAddControl = 1041, kSiteControl = 1045,
+              kAcceptControl = 1203;
 constexpr int kStatus = 0, kName = 1, kAddress = 4, kSavedTo = 5;
 
 // The Done, Failed and waiting rows are told apart by their Status text.
@@ -77,6 +82,48 @@ class TrustAndNames : public testing::Test {
     HWND window = waitForDownloadWindow(20000);
     EXPECT_NE(window, nullptr);
     return window;
+  }
+
+  // Options > Passwords > Add: the site typed, "Accept certificate errors for this site"
+  // ticked (photographed), then OK in the dialog and in the sheet.
+  static void acceptCertificatesOf(HWND window, const char* site) {
+    // From the banner's Open menu (its key letter O).
+    const POINT open = openLinkCentre();
+    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(open.x, open.y));
+    PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(open.x, open.y));
+    HWND menu = waitForMenu(30000);
+    ASSERT_NE(menu, nullptr) << "the Open menu";
+    PostMessageA(menu, WM_CHAR, 'o', 0);
+    HWND sheet = visibleDialog("Options");
+    ASSERT_NE(sheet, nullptr);
+    SendMessageA(sheet, PSM_SETCURSEL, kPasswordsPage, 0);
+    HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    ASSERT_NE(GetDlgItem(page, kSiteListControl), nullptr) << "the Passwords page";
+    PostMessageA(GetDlgItem(page, kAddControl), BM_CLICK, 0, 0);
+    HWND dialog = visibleDialog("Add Password or Referrer");
+    ASSERT_NE(dialog, nullptr);
+    SendDlgItemMessageA(dialog, kSiteControl, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(site));
+    PostMessageA(GetDlgItem(dialog, kAcceptControl), BM_CLICK, 0, 0);
+    ASSERT_TRUE(waitUntil(
+        [&] { return SendDlgItemMessageA(dialog, kAcceptControl, BM_GETCHECK, 0, 0) == 1; },
+        10000));
+    ASSERT_TRUE(waitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != 0; }, 10000));
+    EXPECT_TRUE(saveScreenFromOutside(kShots + "\\site-dialog-accept-certificates.png"));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }, 10000));
+    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(sheet); }, 10000));
+  }
+
+  static HWND visibleDialog(const char* title) {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+          found = FindWindowA("#32770", title);
+          return found && IsWindowVisible(found);
+        },
+        20000);
+    return found;
   }
 
   static HWND listOf(HWND window) { return FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr); }
@@ -185,10 +232,9 @@ TEST_F(TrustAndNames, CertificatesAreCheckedAndOneSiteCanBeAccepted) {
   PostMessageA(properties, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(waitUntil([&] { return !IsWindow(properties); }, 10000));
 
-  // The user accepts the certificate errors of 127.0.0.1 (as the site dialog stores it),
+  // The user accepts the certificate errors of 127.0.0.1 in the Passwords page's site dialog,
   // then chooses Get on the self-signed item: it ends Done.
-  setHaulixText("site", "127.0.0.1\r\r\r\r");
-  setHaulixText("cert", "127.0.0.1\r");
+  ASSERT_NO_FATAL_FAILURE(acceptCertificatesOf(window, "127.0.0.1"));
   const int selfRow = rows.findRow(kAddress, expected[3].address);
   ASSERT_TRUE(rows.chooseFromRowMenu(selfRow, 'g'));
   ASSERT_TRUE(waitUntil([&] { return rows.cell(selfRow, kStatus) == "Done"; }, 60000))

@@ -108,7 +108,7 @@ class TrustAndNames : public testing::Test {
         [&] { return SendDlgItemMessageA(dialog, kAcceptControl, BM_GETCHECK, 0, 0) == 1; },
         10000));
     ASSERT_TRUE(waitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != 0; }, 10000));
-    EXPECT_TRUE(saveScreenFromOutside(kShots + "\\site-dialog-accept-certificates.png"));
+    EXPECT_TRUE(ScreenPicture().take(kShots + "\\site-dialog-accept-certificates.ppm"));
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }, 10000));
     PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);

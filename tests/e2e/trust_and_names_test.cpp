@@ -211,8 +211,12 @@ TEST_F(TrustAndNames, CertificatesAreCheckedAndOneSiteCanBeAccepted) {
   const int japaneseRow = rows.findRow(kAddress, expected[6].address);
   EXPECT_EQ(rows.cell(japaneseRow, kName), japanese);
   EXPECT_EQ(rows.cell(japaneseRow, kSavedTo), kSaveFolder + "\\" + japanese);
-  Sleep(1000);  // the last rows painted
-  EXPECT_TRUE(ScreenPicture().take(kShots + "\\download-window-certificates.ppm"));
+  // Seconds after the last row came, as a user would look: the list drawn with its rows.
+  ScreenPicture listPicture;
+  EXPECT_TRUE(pictureShowing(
+      kShots + "\\download-window-certificates.ppm", GetTickCount(),
+      [&](const ScreenPicture& p) { return showsColour(p, listOf(window), RGB(0, 0, 0)); },
+      listPicture));
 
   // The https address that led to http: its Properties show where the bytes came from.
   const int plainRow = rows.findRow(kAddress, expected[4].address);
@@ -227,8 +231,10 @@ TEST_F(TrustAndNames, CertificatesAreCheckedAndOneSiteCanBeAccepted) {
   char shownAddress[1024] = {};
   GetDlgItemTextA(properties, 1031, shownAddress, sizeof shownAddress);
   EXPECT_EQ(std::string(shownAddress), toPlain);
-  Sleep(2000);  // painted
-  EXPECT_TRUE(ScreenPicture().take(kShots + "\\properties-redirected-to-http.ppm"));
+  ScreenPicture propertiesPicture;
+  EXPECT_TRUE(pictureShowing(
+      kShots + "\\properties-redirected-to-http.ppm", GetTickCount(),
+      [&](const ScreenPicture& p) { return looksDrawn(p, properties); }, propertiesPicture));
   PostMessageA(properties, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(waitUntil([&] { return !IsWindow(properties); }, 10000));
 

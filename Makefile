@@ -1,11 +1,14 @@
 # The two commands of the README:
 #   make test   installs what is missing, builds every preset and runs every test
 #   make run    builds Haulix and starts it under Wine
-.PHONY: run test setup native tsan windows test-native test-tsan test-windows bench clean
+# and the package for Windows users:
+#   make dist   dist/haulix-VERSION-win64.zip, from an optimised, stripped release build
+.PHONY: run test setup native tsan windows dist test-native test-tsan test-windows test-dist \
+	bench clean
 
 JOBS ?= $(shell nproc)
 
-test: setup test-native test-tsan test-windows
+test: setup test-native test-tsan test-windows test-dist
 
 run: setup
 	@cmake --preset windows >/dev/null
@@ -27,6 +30,11 @@ windows:
 	@cmake --preset windows >/dev/null
 	@cmake --build --preset windows -j $(JOBS)
 
+dist: setup
+	@cmake --preset dist >/dev/null
+	@cmake --build --preset dist -j $(JOBS)
+	@ls dist/haulix-*-win64.zip
+
 test-native: native
 	@scripts/check-portable.sh .
 	ctest --preset native -j $(JOBS)
@@ -37,10 +45,13 @@ test-tsan: tsan
 test-windows: windows
 	@scripts/windows-tests.sh build/windows -j $(JOBS)
 
+test-dist: dist
+	ctest --preset dist
+
 bench:
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 	@bench/run-all.sh build/release
 
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -117,3 +117,64 @@ target_link_libraries(haulix_crawl PRIVATE haulix_win32 haulix_fakes psapi)
 add_executable(haulix_idle_bench bench/idle_pass_bench.cpp ${HAULIX_MANIFEST_RC}
   ${HAULIX_RESOURCE_SCRIPTS})
 target_link_libraries(haulix_idle_bench PRIVATE haulix_app haulix_fakes)
+
+# The package a Windows user downloads (`make dist`, the dist preset): the release build of
+# haulix.exe, stripped, with what it is and how it installs and goes (README.txt), its
+# licence notice (LICENCE.txt) and the run-time libraries' (MINGW-W64.txt), as
+# dist/haulix-VERSION-win64.zip. VERSION is the one the About box shows.
+add_executable(haulix_package_tests tests/e2e/package_test.cpp tests/e2e/haulix_process.cpp
+  tests/windows/local_server.cpp ${HAULIX_MANIFEST_RC})
+target_include_directories(haulix_package_tests PRIVATE tests)
+target_link_libraries(haulix_package_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32
+  user32 advapi32)
+target_compile_definitions(haulix_package_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
+option(HAULIX_DIST "Make the package (dist/haulix-VERSION-win64.zip) and test it" OFF)
+if(HAULIX_DIST)
+  file(READ ${CMAKE_SOURCE_DIR}/src/platform/product.h HAULIX_PRODUCT)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/src/platform/product.h)
+  # A product text: its string literals, joined.
+  function(haulix_product_text name variable)
+    string(REGEX MATCH "${name} =([^;]*);" found "${HAULIX_PRODUCT}")
+    string(REGEX MATCHALL "\"[^\"]*\"" pieces "${CMAKE_MATCH_1}")
+    string(JOIN "" text ${pieces})
+    string(REPLACE "\"" "" text "${text}")
+    if(text STREQUAL "")
+      message(FATAL_ERROR "src/platform/product.h has no ${name}")
+    endif()
+    set(${variable} "${text}" PARENT_SCOPE)
+  endfunction()
+  haulix_product_text(kVersionText HAULIX_VERSION)
+  haulix_product_text(kLicenceNotice HAULIX_LICENCE_NOTICE)
+  haulix_product_text(kLicenceAddress HAULIX_LICENCE_ADDRESS)
+  haulix_product_text(kHelpSite HAULIX_HELP_SITE)
+
+  target_link_options(haulix PRIVATE -s)
+  set(HAULIX_PACKAGE ${CMAKE_BINARY_DIR}/package)
+  foreach(text README LICENCE)
+    configure_file(${CMAKE_SOURCE_DIR}/resources/package/${text}.txt.in
+      ${HAULIX_PACKAGE}/${text}.txt @ONLY NEWLINE_STYLE CRLF)
+  endforeach()
+  set(HAULIX_RUNTIME_NOTICES /usr/share/doc/mingw-w64-common/copyright)
+  file(READ ${HAULIX_RUNTIME_NOTICES} notices)
+  string(REPLACE "\n" "\r\n" notices "${notices}")
+  file(WRITE ${HAULIX_PACKAGE}/MINGW-W64.txt "${notices}")
+
+  set(HAULIX_ZIP ${CMAKE_SOURCE_DIR}/dist/haulix-${HAULIX_VERSION}-win64.zip)
+  add_custom_command(OUTPUT ${HAULIX_ZIP}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_SOURCE_DIR}/dist
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:haulix> ${HAULIX_PACKAGE}/haulix.exe
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${HAULIX_ZIP}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${HAULIX_PACKAGE} ${CMAKE_COMMAND} -E tar cf ${HAULIX_ZIP}
+            --format=zip haulix.exe README.txt LICENCE.txt MINGW-W64.txt
+    DEPENDS haulix ${HAULIX_PACKAGE}/README.txt ${HAULIX_PACKAGE}/LICENCE.txt
+            ${HAULIX_PACKAGE}/MINGW-W64.txt
+    COMMENT "Packing ${HAULIX_ZIP}")
+  add_custom_target(dist DEPENDS ${HAULIX_ZIP})
+
+  add_test(NAME Package.InstallsFromItsZipUnderWine
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/package-tests.sh ${CMAKE_BINARY_DIR} ${HAULIX_ZIP})
+  set_tests_properties(Package.InstallsFromItsZipUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE
+    TIMEOUT 900)
+endif()

@@ -6,7 +6,7 @@ set -e
 packages="
   cmake ninja-build g++ make googletest openssl
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth x11-apps imagemagick
+  wine wine64 xvfb xauth x11-apps imagemagick unzip
   python3 python3-pyftpdlib
   curl aria2 nginx-light wget python3.11-doc
 "

@@ -32,10 +32,9 @@ void paintBanner(HWND dialog, const Theme& theme) {
   TextOutA(dc, client.right - 15 - size.cx, 8, name.c_str(), static_cast<int>(name.size()));
 }
 
-// "Haulix Version 3.00", from the release level 300.
+// "Haulix Version 3.00".
 std::string versionLine() {
-  const std::string level = std::to_string(product::kVersionLevel);
-  return std::string(product::kName) + " Version " + level.substr(0, 1) + "." + level.substr(1, 2);
+  return std::string(product::kName) + " Version " + std::string(product::kVersionText);
 }
 
 INT_PTR CALLBACK aboutProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {

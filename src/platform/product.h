@@ -7,9 +7,20 @@
 namespace product {
 
 inline constexpr std::string_view kName = "Haulix";
-// The setup level of this release: its version number without the point.
-inline constexpr int32_t kVersionLevel = 300;
+// This release's version, as the About box, the welcome and the package's name
+// (dist/haulix-VERSION-win64.zip, read from here by the build) give it.
 inline constexpr std::string_view kVersionText = "3.00";
+// The setup level of this release, kept in the settings: its version number without the point.
+inline constexpr int32_t kVersionLevel = 300;
+
+// The version's digits without its point, as a number: the two must name one release.
+constexpr int32_t levelOf(std::string_view version) {
+  int32_t level = 0;
+  for (char c : version)
+    if (c >= '0' && c <= '9') level = level * 10 + (c - '0');
+  return level;
+}
+static_assert(levelOf(kVersionText) == kVersionLevel, "kVersionText and kVersionLevel differ");
 
 // The help pages ("help/option.asp", ...) live under this address.
 inline constexpr std::string_view kHelpSite = "https://www.haulix.net/";

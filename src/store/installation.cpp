@@ -34,8 +34,7 @@ InstallPaths installPaths(const KnownFolders& folders) {
 std::string welcomeCaption(int32_t setupLevel) {
   std::string caption = "Welcome to " + std::string(product::kName);
   if (setupLevel == 0) return caption;
-  const std::string level = formatNumber(product::kVersionLevel);
-  return caption + " Version " + level.substr(0, 1) + "." + level.substr(1);
+  return caption + " Version " + std::string(product::kVersionText);
 }
 
 std::string uninstallCommand(const std::string& programFile) {

@@ -124,7 +124,7 @@ target_link_libraries(haulix_idle_bench PRIVATE haulix_app haulix_fakes)
 # dist/haulix-VERSION-win64.zip. VERSION is the one the About box shows.
 add_executable(haulix_package_tests tests/e2e/package_test.cpp tests/e2e/haulix_process.cpp
   tests/windows/local_server.cpp ${HAULIX_MANIFEST_RC})
-target_include_directories(haulix_package_tests PRIVATE tests)
+target_include_directories(haulix_package_tests PRIVATE tests src)
 target_link_libraries(haulix_package_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32
   user32 advapi32)
 target_compile_definitions(haulix_package_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
@@ -152,11 +152,18 @@ if(HAULIX_DIST)
 
   target_link_options(haulix PRIVATE -s)
   set(HAULIX_PACKAGE ${CMAKE_BINARY_DIR}/package)
+  # README.txt's title is underlined to its length.
+  string(LENGTH "Haulix ${HAULIX_VERSION} for 64-bit Windows" title_length)
+  string(REPEAT "=" ${title_length} HAULIX_TITLE_RULE)
   foreach(text README LICENCE)
     configure_file(${CMAKE_SOURCE_DIR}/resources/package/${text}.txt.in
       ${HAULIX_PACKAGE}/${text}.txt @ONLY NEWLINE_STYLE CRLF)
   endforeach()
   set(HAULIX_RUNTIME_NOTICES /usr/share/doc/mingw-w64-common/copyright)
+  if(NOT EXISTS ${HAULIX_RUNTIME_NOTICES})
+    message(FATAL_ERROR "${HAULIX_RUNTIME_NOTICES} is missing: the package must carry the "
+      "MinGW-w64 run-time's notices (Debian's mingw-w64-common, which scripts/setup.sh brings)")
+  endif()
   file(READ ${HAULIX_RUNTIME_NOTICES} notices)
   string(REPLACE "\n" "\r\n" notices "${notices}")
   file(WRITE ${HAULIX_PACKAGE}/MINGW-W64.txt "${notices}")
@@ -174,7 +181,8 @@ if(HAULIX_DIST)
   add_custom_target(dist DEPENDS ${HAULIX_ZIP})
 
   add_test(NAME Package.InstallsFromItsZipUnderWine
-    COMMAND ${CMAKE_SOURCE_DIR}/scripts/package-tests.sh ${CMAKE_BINARY_DIR} ${HAULIX_ZIP})
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/package-tests.sh ${CMAKE_BINARY_DIR} ${HAULIX_ZIP}
+            ${HAULIX_VERSION})
   set_tests_properties(Package.InstallsFromItsZipUnderWine PROPERTIES LABELS e2e RUN_SERIAL TRUE
     TIMEOUT 900)
 endif()

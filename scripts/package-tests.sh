@@ -2,11 +2,13 @@
 # Tests the package for Windows users: the zip holds haulix.exe, README.txt, LICENCE.txt and
 # MINGW-W64.txt; haulix.exe imports nothing but Windows system libraries; and unpacked into
 # the Downloads folder of a fresh Wine prefix, it starts from there and sets itself up, as a
-# user who has just downloaded it sees it (haulix_package_tests.exe drives that part).
-# Usage: package-tests.sh BUILD_DIR ZIP
+# user who has just downloaded it sees it (haulix_package_tests.exe drives that part; its
+# About box must show VERSION).
+# Usage: package-tests.sh BUILD_DIR ZIP VERSION
 set -e
 build=$(cd "$1" && pwd)
 zip=$2
+export HAULIX_PACKAGE_VERSION=$3
 here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX="$build/package-prefix"
 . "$here/e2e-common.sh"

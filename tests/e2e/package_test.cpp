@@ -1,15 +1,20 @@
 // The package as a Windows user gets it: haulix.exe unpacked from the zip into the Downloads
 // folder of a fresh Wine prefix (by scripts/package-tests.sh), started from there. Its first
-// start sets it up: the welcome shows, drawn and centred on the Download Window, the
-// program is installed, and Exit ends it.
+// start sets it up: the welcome shows, drawn and centred on the Download Window, with the
+// licence notice that LICENCE.txt beside it holds; the program is installed; the About box
+// names the version the zip is named after; and Exit ends it.
 #include <windows.h>
 // After windows.h, which the other system headers need first.
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "app/menu_ids.h"  // ABOUT_VERSION
+#include "dialogs/dialog_ids.h"
 #include "e2e/haulix_process.h"
 
 namespace {
@@ -41,6 +46,11 @@ HWND visibleDialog(const char* title) {
 TEST(ThePackage, StartedWhereItWasUnpackedSetsItselfUpAndRuns) {
   const std::string unpacked = haulixPath();
   ASSERT_FALSE(unpacked.empty()) << "HAULIX_EXE names the unpacked program";
+  const char* version = std::getenv("HAULIX_PACKAGE_VERSION");
+  ASSERT_NE(version, nullptr) << "HAULIX_PACKAGE_VERSION names the zip's version";
+  std::string licence;
+  ASSERT_TRUE(readWholeFile(unpacked.substr(0, unpacked.find_last_of("\\/") + 1) + "LICENCE.txt",
+                            licence));
   HaulixProcess program;
   ASSERT_TRUE(program.start());
 
@@ -55,6 +65,11 @@ TEST(ThePackage, StartedWhereItWasUnpackedSetsItselfUpAndRuns) {
       [welcome](const ScreenPicture& p) { return looksDrawn(p, welcome); }, picture))
       << "the welcome is drawn on the screen";
   EXPECT_TRUE(centredOnOwner(welcome));
+  char notice[1024] = {};
+  GetDlgItemTextA(welcome, CTL_LICENCE_NOTICE, notice, sizeof notice);
+  EXPECT_GT(strlen(notice), 0u);
+  EXPECT_NE(licence.find(notice), std::string::npos)
+      << "LICENCE.txt holds the welcome's notice: " << notice;
   PostMessageA(welcome, WM_COMMAND, IDOK, 0);
 
   HWND window = waitForDownloadWindow(60000);
@@ -67,8 +82,31 @@ TEST(ThePackage, StartedWhereItWasUnpackedSetsItselfUpAndRuns) {
   SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData);
   EXPECT_EQ(fileSize(std::string(appData) + "\\Haulix\\haulix.exe"), fileSize(unpacked))
       << "the unpacked program is the one installed";
+  char programs[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
+  EXPECT_GT(fileSize(std::string(programs) + "\\Haulix.lnk"), 0) << "the Start menu's shortcut";
 
   EXPECT_TRUE(picture.take("C:\\haulix-e2e\\shots\\package-download-window.ppm"));
+
+  // About Haulix from the banner's Open menu, as a user opens it.
+  ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) != FALSE; }, 60000));
+  const POINT open = openLinkCentre();
+  PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(open.x, open.y));
+  PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(open.x, open.y));
+  HWND menu = waitForMenu(60000);
+  ASSERT_NE(menu, nullptr) << "the Open menu";
+  PostMessageA(menu, WM_CHAR, 'a', 0);
+  HWND about = nullptr;
+  ASSERT_TRUE(waitUntil([&] { return (about = visibleDialog("About Haulix")) != nullptr; }, 60000));
+  EXPECT_TRUE(pictureShowing(
+      "C:\\haulix-e2e\\shots\\package-about.ppm", GetTickCount(),
+      [about](const ScreenPicture& p) { return looksDrawn(p, about); }, picture))
+      << "the About box is drawn on the screen";
+  char shown[256] = {};
+  GetDlgItemTextA(about, ABOUT_VERSION, shown, sizeof shown);
+  EXPECT_EQ(std::string(shown), std::string("Haulix Version ") + version);
+  PostMessageA(about, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(about); }, 60000));
 
   PostMessageA(window, WM_SYSCOMMAND, kExitCommand, 0);
   EXPECT_EQ(program.waitForExit(60000), 0);

@@ -9,6 +9,8 @@
 #define CTL_COUNT 1073
 #define CTL_COUNT_LABEL 1074
 #define CTL_COUNT_ARROWS 1075
+#define CTL_CONNECTIONS 1076
+#define CTL_CONNECTIONS_ARROWS 1077
 
 /* Options: Connections page */
 #define CTL_INTERNET_OPTIONS 1054

@@ -56,6 +56,8 @@ void fillDownloadPage(HWND page, SheetState& state) {
   state.countLabel.clear();
   setItemText(page, CTL_COUNT, formatNumber(settings.filesAtOnce));
   showCountLabel(page, state);
+  SendDlgItemMessageA(page, CTL_CONNECTIONS_ARROWS, UDM_SETRANGE32, 1, kMostConnectionsPerFile);
+  setItemText(page, CTL_CONNECTIONS, formatNumber(connectionsPerFile(settings)));
 }
 
 void storeDownloadPage(HWND page, SheetState& state) {
@@ -64,6 +66,7 @@ void storeDownloadPage(HWND page, SheetState& state) {
   LRESULT selected = SendDlgItemMessageA(page, CTL_SUBFOLDERS, CB_GETCURSEL, 0, 0);
   values.subfolderEntry = selected == CB_ERR ? -1 : static_cast<int>(selected);
   values.countText = itemText(page, CTL_COUNT);
+  values.connectionsText = itemText(page, CTL_CONNECTIONS);
   options::storeDownloadPage(state.settings, values);
 }
 
@@ -103,7 +106,7 @@ INT_PTR CALLBACK downloadPage(HWND page, UINT message, WPARAM w, LPARAM l) {
         openHelp(state->shell, "help/option.asp#folder");
       } else if (control == CTL_SUBFOLDERS) {
         openHelp(state->shell, "help/option.asp#subfolder");
-      } else if (control == CTL_COUNT) {
+      } else if (control == CTL_COUNT || control == CTL_CONNECTIONS) {
         openHelp(state->shell, "help/option.asp#get");
       } else {
         openHelp(state->shell, "help/option.asp");

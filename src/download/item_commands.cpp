@@ -50,6 +50,10 @@ void ItemCommands::startItem(DownloadItem& item) {
   // A download rides out a broken connection or a server that is away for a while.
   item.job->keepTrying = true;
   if (item.job->result == kJobNoResult) {
+    // A job that starts gets the file's connections (the first alone until the size is
+    // known); each Get while it runs adds one to them.
+    const int32_t connections = connectionsPerFile(settings_.settings());
+    item.job->connections = isRunning(*item.job) ? item.job->connections + 1 : connections;
     ++item.job->wanted;
     // The worker starts now: left to the next pass it would wait for the idle timer, since
     // nothing else wakes the loop before then, and a finished file's place would stay empty.

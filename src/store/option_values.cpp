@@ -1,5 +1,6 @@
 #include "store/option_values.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/product.h"
@@ -36,6 +37,11 @@ void storeDownloadPage(SettingsStore& store, const DownloadPageValues& values) {
   }
   int32_t count = readCount(values.countText);
   if (count > 0) store.setNumberSetting("get", &Settings::filesAtOnce, count);
+  const int32_t connections = readCount(values.connectionsText);
+  if (connections > 0) {
+    store.setNumberSetting("conn", &Settings::connectionsPerFile,
+                           std::min(connections, kMostConnectionsPerFile));
+  }
 }
 
 DialUpMode dialUpModeOf(bool useDialUp, bool waitForRedial) {

@@ -27,11 +27,13 @@ int32_t readCount(std::string_view text);
 std::string_view countLabel(std::string_view numberText);
 
 // The Download page on OK. subfolderEntry is -1 when the list has no selection; a count
-// of 0 leaves "get" as it is.
+// of 0 leaves "get" as it is, and so does a connection count of 0 for "conn" (a larger
+// one than 8 stores 8).
 struct DownloadPageValues {
   std::string folder;
   int subfolderEntry = -1;
   std::string countText;
+  std::string connectionsText;
 };
 void storeDownloadPage(SettingsStore& store, const DownloadPageValues& values);
 

@@ -71,6 +71,7 @@ void SettingsStore::reloadSettings() {
   readNumber("get", &Settings::filesAtOnce);
   readNumber("pause", &Settings::paused);
   readNumber("copy", &Settings::watchClipboard);
+  readNumber("conn", &Settings::connectionsPerFile);
   readText("folder", &Settings::saveFolder);
   readText("site", &Settings::siteTable);
   readText("cert", &Settings::certificateSites);

@@ -21,19 +21,28 @@ enum class DialUpMode : int32_t { kNone = 0, kWaitForRedial = 1, kDialAutomatica
 // Every option of the program, as last read from the registry. A field keeps its value
 // when its registry value is absent.
 struct Settings {
-  int32_t setupLevel = 0;       // "setup": as read at start-up, kept for the whole run
-  int32_t dialUpMode = 0;       // "dialup": a DialUpMode, or whatever number is stored
-  int32_t subfolderScheme = 0;  // "sub": 0 to 4; other numbers mean 0
-  int32_t filesAtOnce = 0;      // "get": 0 (nothing stored yet) starts nothing by itself
-  int32_t paused = 0;           // "pause": 1 while the queue starts nothing
-  int32_t watchClipboard = 0;   // "copy": 1 while copied addresses are added
-  std::string saveFolder;       // "folder": never empty after a load
-  std::string siteTable;        // "site": the site credential table, stored form
+  int32_t setupLevel = 0;          // "setup": as read at start-up, kept for the whole run
+  int32_t dialUpMode = 0;          // "dialup": a DialUpMode, or whatever number is stored
+  int32_t subfolderScheme = 0;     // "sub": 0 to 4; other numbers mean 0
+  int32_t filesAtOnce = 0;         // "get": 0 (nothing stored yet) starts nothing by itself
+  int32_t paused = 0;              // "pause": 1 while the queue starts nothing
+  int32_t watchClipboard = 0;      // "copy": 1 while copied addresses are added
+  int32_t connectionsPerFile = 1;  // "conn": connections Get opens at once for one file
+  std::string saveFolder;          // "folder": never empty after a load
+  std::string siteTable;           // "site": the site credential table, stored form
   // "cert": the sites of the table whose certificate errors are accepted, each followed by
   // a carriage return. Kept apart from "site" so that its form stays as older releases
   // read and write it.
   std::string certificateSites;
 };
+
+// Connections Get opens at once for one file: the stored number kept within 1 to 8
+// (a registry of an earlier release has none, which means 1).
+inline constexpr int32_t kMostConnectionsPerFile = 8;
+inline int32_t connectionsPerFile(const Settings& settings) {
+  const int32_t stored = settings.connectionsPerFile;
+  return stored < 1 ? 1 : stored > kMostConnectionsPerFile ? kMostConnectionsPerFile : stored;
+}
 
 // The Settings record and the only code that reads and writes it. Each change is written
 // to the registry at once, and only when the value differs; the whole record is read again

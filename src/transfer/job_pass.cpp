@@ -16,6 +16,9 @@ namespace {
 
 // A worker silent this long in one call is stopped, and its range fetched again.
 constexpr int64_t kStallMs = 90000;
+// A gap smaller than this is left to the connection heading into it when a job merely keeps
+// its connections: a new one would cost more than the few bytes it takes over.
+constexpr int64_t kLeastGapToSplit = int64_t{1} << 20;
 
 }  // namespace
 
@@ -88,6 +91,7 @@ void TransferEngine::adoptFromWorkers(TransferJob& job) {
     if (job.serverName.empty() && !worker->serverName.empty() && !refused) {
       job.serverName = worker->serverName;
     }
+    if (worker->busyBeside) job.extrasRefused = true;
     // Bytes arrived: the waits between attempts start from the first step again.
     const Stopwatch& data = worker->piece.rate.lastData;
     if (data.started && (!job.retry.progress.started ||
@@ -250,18 +254,38 @@ void TransferEngine::startWorkers(TransferJob& job) {
   }
   for (const ByteRange& gap : gaps) {
     if (job.wanted <= 0) return;
+    // At the most pieces a job has, a gap waits for a connection to end, unless none runs:
+    // then one more piece lets the job go on rather than wait for ever.
+    if (job.workers.size() >= kMostPiecesPerJob && anyActiveWorker(job)) return;
     const bool headedFor =
         std::any_of(job.workers.begin(), job.workers.end(), [&gap](const auto& worker) {
           return isActiveState(worker->state) && worker->start + worker->piece.written == gap.start;
         });
     if (!headedFor) startOneWorker(job, gap.start);
   }
-  // A server that sends whole files only gets no second connection.
-  while (job.wanted > 0 && !job.rangesRefused) {
+  // Splits: one for each connection asked for, then as many as keep the job's connections
+  // open while the largest gap is worth it. A server that sends whole files only, or that
+  // is busy for a second connection, gets no further one; nor does a job with all its
+  // pieces.
+  while (!job.rangesRefused && !job.extrasRefused && job.workers.size() < kMostPiecesPerJob) {
     const ByteRange gap = largestGap(job.totalSize, spansOf(job));
+    if (job.wanted <= 0) {
+      if (!keepsFewerConnections(job) || gap.length < kLeastGapToSplit) return;
+      job.wanted += 1;
+    }
     if (gap.length == 0) return;
     startOneWorker(job, splitOffset(gap));
+    // A piece that could not be made ends its worker at once: no endless splitting.
+    if (!isActiveState(job.workers.front()->state)) return;
   }
+}
+
+bool TransferEngine::keepsFewerConnections(const TransferJob& job) {
+  // Only a job that runs keeps its connections; a job that stopped is started by its owner.
+  const auto active = std::count_if(job.workers.begin(), job.workers.end(), [](const auto& worker) {
+    return isActiveState(worker->state);
+  });
+  return active > 0 && active + job.retry.waiting < job.connections;
 }
 
 void TransferEngine::startOneWorker(TransferJob& job, int64_t start) {

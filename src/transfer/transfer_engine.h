@@ -151,6 +151,8 @@ class TransferEngine {
   // Fails the job, its workers stopped and the pieces that hold bytes kept (keptPieces).
   void failKeepingPieces(TransferJob& job);
   void startWorkers(TransferJob& job);
+  // Fewer connections run (or wait to be tried again) than the job keeps, and one runs.
+  static bool keepsFewerConnections(const TransferJob& job);
   void startOneWorker(TransferJob& job, int64_t start);
   void recount(TransferJob& job);
 

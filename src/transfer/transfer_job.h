@@ -80,6 +80,8 @@ struct TransferWorker {
   bool wholeAgain = false;
   // A 200 to a range request beside other connections: the server sends whole files only.
   bool rangesRefused = false;
+  // A 503 beside other connections: the server takes no more connections for the file.
+  bool busyBeside = false;
   bool stalled = false;  // stopped by the job pass after a silence
   bool settled = false;  // the job pass has taken the worker's end into account
 };
@@ -93,6 +95,10 @@ struct RetryState {
   Stopwatch progress;       // marked when trying began and whenever a worker wrote bytes
   bool trying = false;      // the job was running at the end of the last pass
 };
+
+// Pieces one job may have: splitting stops there, so a job never gathers hundreds of
+// files (nor a quadratic job pass over them).
+inline constexpr size_t kMostPiecesPerJob = 32;
 
 // One fetch of one address, through one or more workers.
 struct TransferJob {
@@ -130,6 +136,11 @@ struct TransferJob {
   // empty while unknown.
   std::string validator;
   bool rangesRefused = false;  // the server sends whole files only: no second connection
+  bool extrasRefused = false;  // the server answered 503 to a second connection: none more
+  // Connections the job keeps open at once while its file has a gap worth splitting, once
+  // its size is known (a download's "Connections per file", plus one per further Get);
+  // 0 keeps none beyond what is asked for.
+  int32_t connections = 0;
 
   // Trying again (downloads): a connection that breaks, or ends without a byte while the
   // file still has gaps, is started again after a wait instead of failing the job.

@@ -124,6 +124,7 @@ bool TransferEngine::replyFits(TransferWorker& worker) {
     case ReplyFit::kFits:
       return true;
     case ReplyFit::kRefused:
+      worker.busyBeside = worker.statusCode == 503 && othersActive;
       return false;
     case ReplyFit::kWholeAgain:
       worker.wholeAgain = true;

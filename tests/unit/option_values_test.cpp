@@ -94,6 +94,25 @@ TEST_F(OptionValuesTest, ANoughtOrEmptyCountAndNoSubfolderSelectionLeaveThoseVal
   EXPECT_EQ(registry.number(kUser, kKey, "sub"), 3);
 }
 
+TEST_F(OptionValuesTest, ConnectionsPerFileIsStoredWithinOneToEightAndReadsAsOneWhenAbsent) {
+  // An earlier release's registry has no "conn": one connection, as then.
+  EXPECT_EQ(connectionsPerFile(store.settings()), 1);
+  const struct {
+    std::string typed;
+    int32_t stored;
+  } cases[] = {{"4", 4}, {"12", 8}, {"0", 8}, {"", 8}, {"1", 1}};
+  for (const auto& c : cases) {
+    options::storeDownloadPage(store, {store.settings().saveFolder, -1, "", c.typed});
+    EXPECT_EQ(registry.number(kUser, kKey, "conn"), c.stored) << c.typed;
+  }
+  // Whatever another program stored, Get opens 1 to 8.
+  for (const auto& [stored, used] : {std::pair{0, 1}, {-3, 1}, {99, 8}, {5, 5}}) {
+    registry.putNumber(kUser, kKey, "conn", stored);
+    store.reloadSettings();
+    EXPECT_EQ(connectionsPerFile(store.settings()), used) << stored;
+  }
+}
+
 TEST_F(OptionValuesTest, AnEmptyFolderIsStoredEmptyAndReadsBackAsTheDefault) {
   options::storeDownloadPage(store, {"", 0, "1"});
   EXPECT_EQ(registry.text(kUser, kKey, "folder"), "");

@@ -118,6 +118,21 @@ TEST_F(OptionsSheetTest, TheCountLabelFollowsTheTypedNumberAndOkStoresIt) {
   EXPECT_EQ(shell.folderTitles[0], "Choose where Haulix should save files.");
 }
 
+TEST_F(OptionsSheetTest, ConnectionsPerFileShowsOneWhenNothingIsStoredAndOkStoresTheTypedCount) {
+  open([&](DialogDriver& d, HWND sheet) {
+    HWND download = page(sheet);
+    EXPECT_EQ(d.text(download, CTL_CONNECTIONS), "1");
+    int low = 0, high = 0;
+    SendDlgItemMessageA(download, CTL_CONNECTIONS_ARROWS, UDM_GETRANGE32,
+                        reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+    EXPECT_EQ(low, 1);
+    EXPECT_EQ(high, 8);
+    d.type(download, CTL_CONNECTIONS, "4");
+    ok(sheet);
+  });
+  EXPECT_EQ(number("conn"), 4);
+}
+
 TEST_F(OptionsSheetTest, ACancelledFolderChooserLeavesTheBox) {
   shell.chosenFolder = "";
   registry.writeText(kUser, kKey, "folder", "D:\\Kept");

@@ -1,0 +1,142 @@
+// "Connections per file": how many connections Get opens for one file, which servers are
+// not asked for more, and the most pieces a job has.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine_test_support.h"
+#include "unit/download_world.h"
+
+namespace {
+
+// Big enough that every split leaves a gap worth a connection.
+constexpr int64_t kBodySize = int64_t{16} << 20;
+
+enum class RangeAnswer { kHonoured, kWholeFile, kBusy, kNoLength };
+
+struct ConnectionsCase {
+  const char* name;
+  int32_t storedConnections;  // 0: no "conn" value, as in an earlier release's registry
+  RangeAnswer answer;
+  size_t connectionsAtOnce;  // workers once the size is known
+  size_t requestsInAll;      // 0: not counted (connections that keep the job going)
+};
+
+class ConnectionsTest : public testing::TestWithParam<ConnectionsCase> {};
+
+int rangedRequests(const std::vector<FakeRequest>& requests) {
+  int ranged = 0;
+  for (const FakeRequest& request : requests) ranged += request.rangeStart > 0 ? 1 : 0;
+  return ranged;
+}
+
+TEST_P(ConnectionsTest, GetOpensTheFilesConnectionsOnceItsSizeIsKnown) {
+  const ConnectionsCase& c = GetParam();
+  DownloadWorld world;
+  if (c.storedConnections != 0) {
+    world.registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn",
+                             c.storedConnections);
+    world.settings.reloadSettings();
+  }
+  auto body = FakeBody::pattern(kBodySize, 3);
+  const int gate = world.internet.makeGate(0);
+  world.internet.setServer("h", 80, [&](const FakeRequest& request) {
+    FakeReply reply = FakeInternet::fileReply(request, body);
+    reply.gate = gate;
+    if (request.rangeStart > 0 && c.answer == RangeAnswer::kWholeFile) {
+      reply = FakeInternet::fileReply(FakeRequest{}, body);
+      reply.gate = gate;
+    }
+    if (request.rangeStart > 0 && c.answer == RangeAnswer::kBusy) {
+      reply = FakeReply{};
+      reply.statusCode = 503;
+      reply.statusText = "Service Unavailable";
+    }
+    if (c.answer == RangeAnswer::kNoLength) reply.sendContentLength = false;
+    return reply;
+  });
+  DownloadItem* item = world.add("http://h/big.bin");
+  world.showNewRows();
+  world.commands.startItem(*item);
+  ASSERT_NE(item->job, nullptr);
+  TransferJob& job = *item->job;
+  // The first reply's headers have come (the body is held): the pass after knows the size
+  // and opens the other connections.
+  if (c.answer == RangeAnswer::kNoLength) {
+    ASSERT_TRUE(world.internet.waitForBlockedCalls(1));
+    world.scheduler.runScheduler();
+  } else {
+    ASSERT_TRUE(world.runUntil([&] { return job.totalSize != -1; }));
+  }
+  {
+    std::lock_guard<std::mutex> hold(world.engine.lock());
+    EXPECT_EQ(job.workers.size(), c.connectionsAtOnce);
+  }
+  world.internet.openGate(gate);
+  ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Done; }));
+  EXPECT_EQ(world.files.contents(item->savedPath), body->bytes());
+  const std::vector<FakeRequest> requests = world.internet.requests();
+  if (c.requestsInAll != 0) EXPECT_EQ(requests.size(), c.requestsInAll);
+  EXPECT_GE(rangedRequests(requests), static_cast<int>(c.connectionsAtOnce) - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConnectionsTest,
+    testing::Values(ConnectionsCase{"NoStoredValueMeansOne", 0, RangeAnswer::kHonoured, 1, 1},
+                    ConnectionsCase{"OneIsOne", 1, RangeAnswer::kHonoured, 1, 1},
+                    ConnectionsCase{"FourWithRanges", 4, RangeAnswer::kHonoured, 4, 0},
+                    ConnectionsCase{"MoreThanEightIsEight", 12, RangeAnswer::kHonoured, 8, 0},
+                    // The three asked for at once are refused, and none is asked again.
+                    ConnectionsCase{"WholeFilesOnly", 4, RangeAnswer::kWholeFile, 4, 4},
+                    ConnectionsCase{"BusyForMore", 4, RangeAnswer::kBusy, 4, 4},
+                    ConnectionsCase{"UnknownSize", 4, RangeAnswer::kNoLength, 1, 1}),
+    [](const testing::TestParamInfo<ConnectionsCase>& info) { return info.param.name; });
+
+TEST(ConnectionsGet, AGetOnARunningItemAddsOneMoreConnection) {
+  DownloadWorld world;
+  world.registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn", 2);
+  world.settings.reloadSettings();
+  auto body = FakeBody::pattern(kBodySize, 4);
+  const int gate = world.internet.makeGate(0);
+  world.internet.setServer("h", 80, [&](const FakeRequest& request) {
+    FakeReply reply = FakeInternet::fileReply(request, body);
+    reply.gate = gate;
+    return reply;
+  });
+  DownloadItem* item = world.add("http://h/big.bin");
+  world.showNewRows();
+  world.commands.startItem(*item);
+  ASSERT_TRUE(world.runUntil([&] { return world.internet.requests().size() >= 2; }));
+  world.commands.startItem(*item);
+  {
+    std::lock_guard<std::mutex> hold(world.engine.lock());
+    EXPECT_EQ(item->job->workers.size(), 3u);
+  }
+  world.internet.openGate(gate);
+  ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Done; }));
+  EXPECT_EQ(world.files.contents(item->savedPath), body->bytes());
+}
+
+class PieceLimitTest : public EngineTest {};
+
+TEST_F(PieceLimitTest, AJobNeverSplitsBeyondItsMostPieces) {
+  // 31 stored pieces of 10 bytes each at the front, and a gap after them.
+  auto body = FakeBody::pattern(100000, 5);
+  serve(body);
+  std::string resume = "100000\t";
+  for (int i = 0; i < 31; ++i) {
+    const std::string path = kFolder + "\\haulix aaaa00000000000000000000000000" +
+                             (i < 10 ? "0" : "") + std::to_string(i) + ".db";
+    ASSERT_TRUE(files.putFile(path, body->bytes(i * 10, 10)));
+    resume += std::to_string(i * 10) + "\t" + path + "\t";
+  }
+  TransferJob* job = engine->createJob(web(), kFolder, resume);
+  job->wanted = 5;
+  engine->runJobPass();
+  EXPECT_EQ(locked([&] { return job->workers.size(); }), kMostPiecesPerJob);
+  EXPECT_EQ(job->wanted, 4);
+  ASSERT_TRUE(passUntilResult(*job));
+  EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+}
+
+}  // namespace

@@ -36,6 +36,15 @@ void ItemCommands::startItem(DownloadItem& item) {
   if (!canGet(item)) return;
   if (!connection_.connectionAvailable()) return;
   item.state = DownloadState::Queued;
+  if (!item.job || !isRunning(*item.job)) {
+    // Its server has all the connections it takes: the item waits its turn, Queued.
+    const auto busy = queue_.engine().connectionsByHost();
+    const auto found = busy.find(item.address.host);
+    if (found != busy.end() && found->second >= kMostConnectionsPerHost) {
+      refreshRow(item);
+      return;
+    }
+  }
   if (!item.job) {
     UrlParts address = item.address;
     applySiteCredential(settings_.settings(), address);

@@ -1,5 +1,8 @@
 #include "download/transfer_scheduler.h"
 
+#include <string>
+#include <unordered_map>
+
 namespace {
 int startedCount(const DownloadItem& item) { return item.job ? item.job->started : 0; }
 }  // namespace
@@ -49,10 +52,17 @@ void TransferScheduler::startItems() {
 }
 
 DownloadItem* TransferScheduler::nextItemToStart() {
+  // An item whose server has all the connections it takes waits, Queued, for one to end.
+  const std::unordered_map<std::string, int> busy = queue_.engine().connectionsByHost();
+  auto hostFull = [&busy](const DownloadItem& item) {
+    const auto found = busy.find(item.address.host);
+    return found != busy.end() && found->second >= kMostConnectionsPerHost;
+  };
   DownloadItem* choice = nullptr;
   for (int row = 0, rows = rows_.rowCount(); row < rows; ++row) {
     DownloadItem* item = rows_.rowRecord(row);
     if (!item || item->state != DownloadState::Queued || ItemCommands::isActive(*item)) continue;
+    if (hostFull(*item)) continue;
     // A later candidate wins on fewer connections started, or else on a higher priority;
     // the two are not ranked against each other.
     if (!choice || startedCount(*item) < startedCount(*choice) ||

@@ -244,6 +244,8 @@ void TransferEngine::startWorkers(TransferJob& job) {
     if (!anyActiveWorker(job)) startOneWorker(job, 0);
     return;
   }
+  // A gap, or a split, that finds the host full waits for a later pass, when a connection
+  // to it may have ended.
   std::vector<ByteRange> gaps;
   {
     const std::vector<PieceSpan> spans = spansOf(job);
@@ -261,7 +263,7 @@ void TransferEngine::startWorkers(TransferJob& job) {
         std::any_of(job.workers.begin(), job.workers.end(), [&gap](const auto& worker) {
           return isActiveState(worker->state) && worker->start + worker->piece.written == gap.start;
         });
-    if (!headedFor) startOneWorker(job, gap.start);
+    if (!headedFor && !startOneWorker(job, gap.start)) return;
   }
   // Splits: one for each connection asked for, then as many as keep the job's connections
   // open while the largest gap is worth it. A server that sends whole files only, or that
@@ -269,12 +271,14 @@ void TransferEngine::startWorkers(TransferJob& job) {
   // pieces.
   while (!job.rangesRefused && !job.extrasRefused && job.workers.size() < kMostPiecesPerJob) {
     const ByteRange gap = largestGap(job.totalSize, spansOf(job));
-    if (job.wanted <= 0) {
-      if (!keepsFewerConnections(job) || gap.length < kLeastGapToSplit) return;
-      job.wanted += 1;
-    }
+    const bool asked = job.wanted > 0;
+    if (!asked && (!keepsFewerConnections(job) || gap.length < kLeastGapToSplit)) return;
     if (gap.length == 0) return;
-    startOneWorker(job, splitOffset(gap));
+    if (!asked) job.wanted += 1;
+    if (!startOneWorker(job, splitOffset(gap))) {
+      if (!asked) job.wanted -= 1;
+      return;
+    }
     // A piece that could not be made ends its worker at once: no endless splitting.
     if (!isActiveState(job.workers.front()->state)) return;
   }
@@ -288,10 +292,32 @@ bool TransferEngine::keepsFewerConnections(const TransferJob& job) {
   return active > 0 && active + job.retry.waiting < job.connections;
 }
 
-void TransferEngine::startOneWorker(TransferJob& job, int64_t start) {
+bool TransferEngine::startOneWorker(TransferJob& job, int64_t start) {
+  if (connectionsTo(job.address.host) >= kMostConnectionsPerHost) return false;
   job.started += 1;
   job.wanted -= 1;
   createWorker(job, start, std::string());
+  return true;
+}
+
+int TransferEngine::connectionsTo(const std::string& host) const {
+  int count = 0;
+  for (const auto& job : jobs_) {
+    if (job->address.host != host) continue;
+    for (const auto& worker : job->workers) count += isActiveState(worker->state) ? 1 : 0;
+  }
+  return count;
+}
+
+std::unordered_map<std::string, int> TransferEngine::connectionsByHost() {
+  Lock lock(mutex_);
+  std::unordered_map<std::string, int> counts;
+  for (const auto& job : jobs_) {
+    for (const auto& worker : job->workers) {
+      if (isActiveState(worker->state)) counts[job->address.host] += 1;
+    }
+  }
+  return counts;
 }
 
 void TransferEngine::recount(TransferJob& job) {

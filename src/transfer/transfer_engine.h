@@ -65,6 +65,8 @@ class TransferEngine {
   void reopenJob(TransferJob& job);
   // Takes the lock and runs the job pass for every job, newest first.
   void runJobPass();
+  // Takes the lock: the active workers of every job, by the host of the job's address.
+  std::unordered_map<std::string, int> connectionsByHost();
 
   // With the lock held.
 
@@ -153,7 +155,9 @@ class TransferEngine {
   void startWorkers(TransferJob& job);
   // Fewer connections run (or wait to be tried again) than the job keeps, and one runs.
   static bool keepsFewerConnections(const TransferJob& job);
-  void startOneWorker(TransferJob& job, int64_t start);
+  // False, starting nothing, while the job's host has kMostConnectionsPerHost connections.
+  bool startOneWorker(TransferJob& job, int64_t start);
+  int connectionsTo(const std::string& host) const;
   void recount(TransferJob& job);
 
   Internet& internet_;

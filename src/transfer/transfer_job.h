@@ -96,6 +96,9 @@ struct RetryState {
   bool trying = false;      // the job was running at the end of the last pass
 };
 
+// Connections to one host at once, over every job: servers block clients that open more.
+inline constexpr int kMostConnectionsPerHost = 8;
+
 // Pieces one job may have: splitting stops there, so a job never gathers hundreds of
 // files (nor a quadratic job pass over them).
 inline constexpr size_t kMostPiecesPerJob = 32;

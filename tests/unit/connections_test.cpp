@@ -2,6 +2,7 @@
 // not asked for more, and the most pieces a job has.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "engine_test_support.h"
@@ -137,6 +138,67 @@ TEST_F(PieceLimitTest, AJobNeverSplitsBeyondItsMostPieces) {
   EXPECT_EQ(job->wanted, 4);
   ASSERT_TRUE(passUntilResult(*job));
   EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
+}
+
+}  // namespace
+
+namespace {
+
+// Active connections to the host, over every job of the engine.
+int connectionsTo(DownloadWorld& world, const std::string& host) {
+  std::lock_guard<std::mutex> hold(world.engine.lock());
+  int count = 0;
+  for (const auto& job : world.engine.jobs()) {
+    if (job->address.host != host) continue;
+    for (const auto& worker : job->workers) count += isActiveState(worker->state) ? 1 : 0;
+  }
+  return count;
+}
+
+TEST(HostLimit, NeverMoreThanEightConnectionsToOneHostAndTheRestWaitQueued) {
+  DownloadWorld world;
+  world.registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn", 2);
+  world.settings.reloadSettings();
+  world.setNumber("get", &Settings::filesAtOnce, 12);
+  auto body = FakeBody::pattern(int64_t{2} << 20, 6);
+  const int gate = world.internet.makeGate(0);
+  for (const std::string host : {"h", "g"}) {
+    world.internet.setServer(host, 80, [&](const FakeRequest& request) {
+      FakeReply reply = FakeInternet::fileReply(request, body);
+      reply.gate = gate;
+      return reply;
+    });
+  }
+  std::string addresses = "http://g/other.bin";
+  for (int i = 0; i < 10; ++i) addresses += "\r\nhttp://h/" + std::to_string(i) + ".bin";
+  world.queue.addAddresses(addresses);
+  world.showNewRows();
+  // Eight items of h run, one connection each; the two others wait without a job, and a
+  // second connection for any of them is not opened. The other host is not held up.
+  auto waiting = [&] {
+    int count = 0;
+    for (DownloadItem* item = world.queue.first(); item; item = item->next)
+      count += item->address.host == "h" && !item->job ? 1 : 0;
+    return count;
+  };
+  ASSERT_TRUE(world.runUntil([&] {
+    return connectionsTo(world, "h") == 8 && connectionsTo(world, "g") == 2;
+  }));
+  EXPECT_EQ(waiting(), 2);
+  world.scheduler.runScheduler();
+  EXPECT_EQ(connectionsTo(world, "h"), 8);
+
+  world.internet.openGate(gate);
+  int most = 0;
+  ASSERT_TRUE(world.runUntil([&] {
+    most = std::max(most, connectionsTo(world, "h"));
+    for (DownloadItem* item = world.queue.first(); item; item = item->next)
+      if (item->state != DownloadState::Done) return false;
+    return true;
+  }));
+  EXPECT_LE(most, 8);
+  for (DownloadItem* item = world.queue.first(); item; item = item->next)
+    EXPECT_EQ(world.files.contents(item->savedPath), body->bytes()) << item->address.fullAddress;
 }
 
 }  // namespace

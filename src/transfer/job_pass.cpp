@@ -255,7 +255,9 @@ void TransferEngine::startWorkers(TransferJob& job) {
     }
   }
   for (const ByteRange& gap : gaps) {
-    if (job.wanted <= 0) return;
+    // A connection the job keeps goes to a gap nothing heads for before any split.
+    const bool asked = job.wanted > 0;
+    if (!asked && !keepsFewerConnections(job)) break;
     // At the most pieces a job has, a gap waits for a connection to end, unless none runs:
     // then one more piece lets the job go on rather than wait for ever.
     if (job.workers.size() >= kMostPiecesPerJob && anyActiveWorker(job)) return;
@@ -263,7 +265,12 @@ void TransferEngine::startWorkers(TransferJob& job) {
         std::any_of(job.workers.begin(), job.workers.end(), [&gap](const auto& worker) {
           return isActiveState(worker->state) && worker->start + worker->piece.written == gap.start;
         });
-    if (!headedFor && !startOneWorker(job, gap.start)) return;
+    if (headedFor) continue;
+    if (!asked) job.wanted += 1;
+    if (!startOneWorker(job, gap.start)) {
+      if (!asked) job.wanted -= 1;
+      return;
+    }
   }
   // Splits: one for each connection asked for, then as many as keep the job's connections
   // open while the largest gap is worth it. A server that sends whole files only, or that

@@ -239,9 +239,9 @@ void TransferEngine::startWorkers(TransferJob& job) {
     job.wanted += job.retry.waiting;
     job.retry.waiting = 0;
   }
-  if (job.wanted <= 0) return;
+  if (job.wanted <= 0 && !keepsFewerConnections(job)) return;
   if (!sizeKnown(job)) {
-    if (!anyActiveWorker(job)) startOneWorker(job, 0);
+    if (job.wanted > 0 && !anyActiveWorker(job)) startOneWorker(job, 0);
     return;
   }
   // A gap, or a split, that finds the host full waits for a later pass, when a connection

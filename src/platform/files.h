@@ -90,9 +90,17 @@ class Files {
   virtual OsError deleteFile(const std::string& path) = 0;
   virtual OsError removeFolder(const std::string& path) = 0;
   virtual OsError createFolder(const std::string& path) = 0;
-  // CreateFileA with GENERIC_WRITE, no sharing, CREATE_ALWAYS and the given create_flags.
+  // CreateFileA with GENERIC_WRITE, CREATE_ALWAYS and the given create_flags; no sharing,
+  // except for piece files (create_flags::kTemporary), which the other connections of a job
+  // may write into at the same time (read and write sharing).
   virtual std::unique_ptr<WritableFile> createForWriting(const std::string& path,
                                                          uint32_t flags) = 0;
+  // CreateFileA with GENERIC_WRITE, read and write sharing and OPEN_EXISTING, writing from
+  // byte `offset` on (beyond the end, the file grows; what lies between reads as zeros).
+  // Nothing when it cannot be opened, and where a platform does not open files that way.
+  virtual std::unique_ptr<WritableFile> openForWritingAt(const std::string& path, int64_t offset) {
+    return nullptr;
+  }
   // CreateFileA with GENERIC_WRITE, no sharing and OPEN_EXISTING, writing from the file's
   // end: more bytes for an existing file. Nothing when it cannot be opened, and where a
   // platform does not open files that way.

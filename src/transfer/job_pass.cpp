@@ -183,12 +183,13 @@ bool TransferEngine::completeIfCovered(TransferJob& job) {
           job.finishedPath = job.joining->path;
           job.finalSize = job.joining->written;
           job.joining.reset();
-          // Joined onto the first piece: that file is the result now.
+          // Joined in the first piece's file: that file is the result now, and every piece
+          // in it is kept with it.
           for (const auto& worker : job.workers) {
-            if (worker->piece.path == job.finishedPath) {
-              worker->piece.keep = true;
+            if (worker->piece.path != job.finishedPath) continue;
+            worker->piece.keep = true;
+            if (worker->start == 0 && worker->piece.base == 0)
               worker->piece.written = job.finalSize;
-            }
           }
           setResult(job, kJobSucceeded);
           break;
@@ -359,41 +360,43 @@ void TransferEngine::setResult(TransferJob& job, int32_t result) {
   job.result = result;
   job.resultTime.mark(clock_);
   for (auto& worker : job.workers) {
-    if (!worker->piece.keep) discardPiece(worker->piece);
+    if (!worker->piece.keep) releasePiece(job, *worker);
   }
 }
 
 bool TransferEngine::startJoin(TransferJob& job) {
   auto joined = std::make_unique<PieceFile>();
-  // The piece the file begins with is written on where it ends, when it is exactly the
-  // first segment: its bytes need not be copied, nor later deleted. It stays its worker's
-  // piece until the join is done (keep: throwing the join away leaves it to the worker).
+  // The file the first piece lies in is the joined file when it can be written: its own
+  // bytes, and those of the pieces written into it at their offsets, need not move. It
+  // stays its pieces' file until the join is done (keep: throwing the join away leaves it
+  // to them).
   SegmentCursor first;
-  if (nextSegment(first, job.totalSize, spansOf(job)) && first.covered() && first.offset == 0) {
+  if (nextSegment(first, job.totalSize, spansOf(job)) && first.covered()) {
     const TransferWorker& worker = *job.workers[static_cast<size_t>(first.piece)];
-    if (worker.start == 0 && first.length == worker.piece.written &&
-        FileOps::isValidPath(worker.piece.path) &&
-        fileOps_.pathStatus(worker.piece.path) == worker.piece.written) {
-      joined->file = fileOps_.files().openForAppending(worker.piece.path);
-      if (joined->file) {
-        joined->path = worker.piece.path;
-        joined->written = worker.piece.written;
-        joined->keep = true;
-      }
+    const PieceFile& piece = worker.piece;
+    if (worker.start == 0 && piece.base == 0 && FileOps::isValidPath(piece.path) &&
+        fileOps_.pathStatus(piece.path) >= piece.written &&
+        fileOps_.files().openForWritingAt(piece.path, 0)) {
+      joined->path = piece.path;
+      joined->keep = true;
     }
   }
-  if (!joined->file && !makePieceFile(job.folder, *joined)) return false;
+  if (joined->path.empty() && !makePieceFile(job.folder, *joined)) return false;
+  // Written through a handle opened at each step's offset.
+  joined->file.reset();
+  joined->written = 0;
   job.joining = std::move(joined);
   return true;
 }
 
 TransferEngine::JoinStep TransferEngine::joinStep(TransferJob& job) {
   if (!job.joining && !startJoin(job)) return JoinStep::kFailed;
+  // `written` is how far the joined file is the file: every byte before it is in place.
   PieceFile& joined = *job.joining;
   const std::vector<PieceSpan> spans = spansOf(job);
   int64_t budget = kJoinBytesPerPass;
   while (budget > 0 && joined.written < job.totalSize) {
-    // The segment holding the next byte to write.
+    // The segment holding the next byte.
     SegmentCursor cursor;
     bool found = false;
     while (nextSegment(cursor, job.totalSize, spans)) {
@@ -402,23 +405,31 @@ TransferEngine::JoinStep TransferEngine::joinStep(TransferJob& job) {
         break;
       }
     }
-    if (!found || !joined.file) return JoinStep::kFailed;
+    if (!found) return JoinStep::kFailed;
     const TransferWorker& worker = *job.workers[static_cast<size_t>(cursor.piece)];
     const int64_t into = joined.written - cursor.position;
-    const int64_t from = cursor.offset + into;
+    if (worker.piece.path == joined.path && worker.piece.base == worker.start) {
+      joined.written = cursor.position + cursor.length;
+      continue;
+    }
+    const int64_t from = worker.piece.base + cursor.offset + into;
     const int64_t count = std::min({cursor.length - into, kJoinStep, budget});
     // Mapped a step at a time: a whole piece mapped at once would hold every page read of it.
     std::unique_ptr<MappedFile> mapped = fileOps_.mapFile(worker.piece.path);
+    std::unique_ptr<WritableFile> file =
+        fileOps_.files().openForWritingAt(joined.path, joined.written);
     // A piece file shorter than its count (changed behind our back) must not be read past.
-    if (!mapped || mapped->size() < from + count ||
-        !FileOps::writeAll(*joined.file, mapped->data() + from, static_cast<size_t>(count))) {
+    if (!mapped || mapped->size() < from + count || !file ||
+        !FileOps::writeAll(*file, mapped->data() + from, static_cast<size_t>(count))) {
       return JoinStep::kFailed;
     }
     joined.written += count;
     budget -= count;
   }
   if (joined.written < job.totalSize) return JoinStep::kGoingOn;
-  joined.file.reset();
+  // Nothing beyond the file's end: a piece may have gone on past it.
+  std::unique_ptr<WritableFile> end = fileOps_.files().openForWritingAt(joined.path, job.totalSize);
+  if (!end || !end->truncateHere()) return JoinStep::kFailed;
   joined.keep = true;
   return JoinStep::kDone;
 }

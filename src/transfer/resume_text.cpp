@@ -4,6 +4,7 @@
 
 namespace {
 constexpr std::string_view kValidatorKey = "validator";
+constexpr std::string_view kSpanKey = "span";
 
 // A field may hold neither a TAB, which ends it, nor a line break, which the queue
 // database would turn into a blank.
@@ -15,13 +16,36 @@ bool fitsInAField(std::string_view text) {
 std::string formatResumeText(const ResumeText& resume) {
   std::string text = formatNumber(resume.totalSize) + "\t";
   for (const StoredPiece& piece : resume.pieces) {
-    text += formatNumber(piece.start) + "\t" + piece.path + "\t";
+    if (piece.length < 0) {
+      text += formatNumber(piece.start) + "\t" + piece.path + "\t";
+    } else if (fitsInAField(piece.path)) {
+      text += std::string(kSpanKey) + "\t" + formatNumber(piece.start) + "," +
+              formatNumber(piece.base) + "," + formatNumber(piece.length) + "," + piece.path + "\t";
+    }
   }
   if (!resume.validator.empty() && fitsInAField(resume.validator)) {
     text += std::string(kValidatorKey) + "\t" + resume.validator + "\t";
   }
   return text;
 }
+
+namespace {
+// "start,base,length,path": three numbers of 0 or more, then a path that is not empty.
+bool parseSpan(std::string_view text, StoredPiece& piece) {
+  int64_t numbers[3] = {};
+  for (int64_t& number : numbers) {
+    const size_t comma = text.find(',');
+    if (comma == std::string_view::npos || !parseDecimal(text.substr(0, comma), number) ||
+        number < 0) {
+      return false;
+    }
+    text.remove_prefix(comma + 1);
+  }
+  if (text.empty()) return false;
+  piece = {numbers[0], std::string(text), numbers[1], numbers[2]};
+  return true;
+}
+}  // namespace
 
 bool parseDecimal(std::string_view text, int64_t& value) {
   bool negative = false;
@@ -60,6 +84,11 @@ ResumeText parseResumeText(std::string_view text) {
     if (!takeField(pathField)) pathField = {};
     if (startField == kValidatorKey) {
       resume.validator = std::string(pathField);
+      continue;
+    }
+    if (startField == kSpanKey) {
+      StoredPiece piece;
+      if (parseSpan(pathField, piece)) resume.pieces.push_back(std::move(piece));
       continue;
     }
     int64_t start = -1;

@@ -43,15 +43,27 @@ TransferJob* TransferEngine::createJob(const UrlParts& address, const std::strin
   if (!resumeText.empty()) {
     const ResumeText resume = parseResumeText(resumeText);
     Lock lock(mutex_);
-    std::vector<std::string> adopted;
+    // A file is adopted once as an earlier release's piece, or as the pieces stored with
+    // their lengths that lie in it; a file named both ways (a damaged text) only as the
+    // latter, since its size is no piece's length.
+    auto sameFile = [](const StoredPiece& a, const StoredPiece& b) { return a.path == b.path; };
+    std::vector<StoredPiece> adopted;
     for (const StoredPiece& piece : resume.pieces) {
       if (!isPieceFileName(piece.path)) continue;
-      if (std::find(adopted.begin(), adopted.end(), piece.path) != adopted.end()) continue;
-      if (fileOps_.pathStatus(piece.path) <= 0) continue;
-      adopted.push_back(piece.path);
+      const bool taken = std::any_of(adopted.begin(), adopted.end(), [&](const StoredPiece& a) {
+        return sameFile(a, piece) && (a.length < 0 || piece.length < 0 || a.start == piece.start);
+      });
+      const bool spannedElsewhere =
+          piece.length < 0 &&
+          std::any_of(resume.pieces.begin(), resume.pieces.end(),
+                      [&](const StoredPiece& p) { return sameFile(p, piece) && p.length >= 0; });
+      if (taken || spannedElsewhere) continue;
+      const size_t before = job.workers.size();
+      adoptStoredPiece(job, piece);
+      if (job.workers.size() == before) continue;
+      adopted.push_back(piece);
       job.totalSize = resume.totalSize;
       job.validator = resume.validator;
-      createWorker(job, piece.start, piece.path);
     }
     recount(job);
   }
@@ -62,11 +74,26 @@ ResumeText TransferEngine::storedPieces(const TransferJob& job) {
   ResumeText resume;
   resume.totalSize = job.totalSize;
   resume.validator = job.validator;
+  // Each with its length: a file may hold several pieces, and more bytes than were counted
+  // when the text was made (so a crash never makes a later start take zeros for bytes).
   for (const auto& worker : job.workers) {
-    if (worker->piece.written > 0 && !worker->piece.path.empty())
-      resume.pieces.push_back({worker->start, worker->piece.path});
+    const PieceFile& piece = worker->piece;
+    if (piece.written > 0 && !piece.path.empty())
+      resume.pieces.push_back({worker->start, piece.path, piece.base, piece.written});
   }
   return resume;
+}
+
+void TransferEngine::adoptStoredPiece(TransferJob& job, const StoredPiece& stored) {
+  const int64_t fileSize = fileOps_.pathStatus(stored.path);
+  // Bytes of the piece its file holds: a file cut short since holds fewer.
+  const int64_t held =
+      stored.length < 0 ? fileSize : std::min(stored.length, fileSize - stored.base);
+  if (fileSize <= 0 || held <= 0) return;
+  TransferWorker* worker = createWorker(job, stored.start, stored.path);
+  worker->piece.base = stored.length < 0 ? 0 : stored.base;
+  worker->piece.written = held;
+  worker->piece.sizedByFile = stored.length < 0;
 }
 
 std::string TransferEngine::resumeText(const TransferJob& job) {
@@ -78,7 +105,7 @@ std::string TransferEngine::resumeText(const TransferJob& job) {
     const bool listed =
         std::any_of(resume.pieces.begin(), resume.pieces.end(),
                     [&job](const StoredPiece& piece) { return piece.path == job.finishedPath; });
-    if (!listed) resume.pieces.push_back({0, job.finishedPath});
+    if (!listed) resume.pieces.push_back({0, job.finishedPath, 0, job.finalSize});
   }
   return formatResumeText(resume);
 }
@@ -162,7 +189,7 @@ TransferWorker* TransferEngine::createWorker(TransferJob& job, int64_t start,
     worker.piece.written = std::max<int64_t>(fileOps_.pathStatus(piecePath), 0);
     finishWorker(worker, WorkerState::Stopped);
   } else if (!job.folder.empty()) {
-    if (makePieceFile(job.folder, worker.piece)) {
+    if (openInHomeFile(job, worker) || makePieceFile(job.folder, worker.piece)) {
       startWorkerThread(worker);
     } else {
       finishWorker(worker, WorkerState::SaveError);
@@ -189,7 +216,7 @@ void TransferEngine::removeWorker(TransferWorker& worker) {
   finishWorker(worker, WorkerState::Stopped);
   workers_.remove(&worker);
   workersById_.erase(worker.workerId);
-  discardPiece(worker.piece);
+  releasePiece(*worker.job, worker);
   auto& owned = worker.job->workers;
   owned.erase(std::find_if(owned.begin(), owned.end(),
                            [&worker](const auto& w) { return w.get() == &worker; }));
@@ -207,6 +234,53 @@ bool TransferEngine::makePieceFile(const std::string& folder, PieceFile& piece) 
   piece.path = path;
   piece.written = 0;
   return true;
+}
+
+const TransferWorker* TransferEngine::homeWorker(const TransferJob& job) {
+  for (const auto& worker : job.workers) {
+    const PieceFile& piece = worker->piece;
+    if (worker->start == 0 && piece.base == 0 && !piece.path.empty() && !piece.sizedByFile &&
+        FileOps::isValidPath(piece.path)) {
+      return worker.get();
+    }
+  }
+  return nullptr;
+}
+
+bool TransferEngine::openInHomeFile(TransferJob& job, TransferWorker& worker) {
+  // Later pieces of a file of known size go into the file of its first piece, at their own
+  // offsets: once every byte is there, that file is the whole file, with nothing to copy.
+  if (worker.start <= 0 || job.totalSize == -1) return false;
+  const TransferWorker* home = homeWorker(job);
+  if (!home || home == &worker) return false;
+  std::unique_ptr<WritableFile> file =
+      fileOps_.files().openForWritingAt(home->piece.path, worker.start);
+  if (!file) return false;
+  worker.piece.file = std::move(file);
+  worker.piece.path = home->piece.path;
+  worker.piece.base = worker.start;
+  worker.piece.written = 0;
+  return true;
+}
+
+void TransferEngine::releasePiece(TransferJob& job, TransferWorker& worker) {
+  PieceFile& piece = worker.piece;
+  bool shared = job.joining && !piece.path.empty() && job.joining->path == piece.path;
+  for (auto& other : job.workers) {
+    if (other.get() == &worker || piece.path.empty() || other->piece.path != piece.path) continue;
+    shared = true;
+    if (piece.keep) other->piece.keep = true;
+  }
+  if (!shared) {
+    discardPiece(piece);
+    return;
+  }
+  // The file holds other pieces: only this piece's claim on it goes.
+  piece.file.reset();
+  if (piece.keep) return;
+  piece.path.clear();
+  piece.written = 0;
+  piece.rate = RateMeter{};
 }
 
 void TransferEngine::discardPiece(PieceFile& piece) {

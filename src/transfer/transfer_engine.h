@@ -90,8 +90,8 @@ class TransferEngine {
   // file (made at the first step); the result once the file holds totalSize bytes.
   enum class JoinStep { kGoingOn, kDone, kFailed };
   JoinStep joinStep(TransferJob& job);
-  // The file a join writes: the first piece, appended to, when it holds exactly the first
-  // segment; otherwise a new piece file.
+  // The file a join writes: the first piece's file, where the pieces that share it already
+  // lie in place; otherwise a new piece file.
   bool startJoin(TransferJob& job);
 
   // Bytes a join writes in one job pass (a few tens of milliseconds), and in one mapping of a
@@ -108,6 +108,18 @@ class TransferEngine {
   // The engine's side of piece files.
   bool makePieceFile(const std::string& folder, PieceFile& piece);
   void discardPiece(PieceFile& piece);
+  // discardPiece for a worker of the job, whose file other pieces of the job may share:
+  // then the file stays for them (and is kept with them when this piece was kept).
+  void releasePiece(TransferJob& job, TransferWorker& worker);
+  // Adopts a piece of a resume text as a Stopped worker; nothing when its file holds none
+  // of its bytes.
+  void adoptStoredPiece(TransferJob& job, const StoredPiece& stored);
+  // The worker whose piece begins the file, in a file whose every piece is stored with its
+  // length: later pieces of the job are written into that file at their own offsets.
+  static const TransferWorker* homeWorker(const TransferJob& job);
+  // Opens the job's first piece file for the worker at its start; false when there is
+  // none or it cannot be opened (the worker then gets a file of its own).
+  bool openInHomeFile(TransferJob& job, TransferWorker& worker);
   std::string uniqueWorkerId();
 
   // Worker threads.

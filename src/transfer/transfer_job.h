@@ -40,6 +40,12 @@ struct PieceFile {
   int64_t written = 0;  // bytes on disk
   RateMeter rate;
   bool keep = false;  // do not delete the file when the piece is discarded
+  // Where the piece's first byte lies in its file: 0 in a file of its own, the piece's
+  // start in the file it shares with the other pieces of its job.
+  int64_t base = 0;
+  // Adopted from a resume text of an earlier release, which gives no length: the file's
+  // size is the piece's length there, so nothing else may ever write into that file.
+  bool sizedByFile = false;
 };
 
 // One connection fetching the file from `start` on, on a thread of its own. Every field is

@@ -92,6 +92,24 @@ Coverage coverageOf(const std::string& resumeText) {
   }
   std::vector<std::pair<int64_t, int64_t>> spans;
   for (size_t i = 1; i + 1 < fields.size(); i += 2) {
+    if (fields[i] == "span") {
+      // "start,base,length,path": the piece's bytes lie in the file from base on.
+      std::vector<std::string> parts;
+      size_t from = 0;
+      for (int n = 0; n < 3; ++n) {
+        const size_t comma = fields[i + 1].find(',', from);
+        if (comma == std::string::npos) break;
+        parts.push_back(fields[i + 1].substr(from, comma - from));
+        from = comma + 1;
+      }
+      if (parts.size() != 3) continue;
+      const int64_t start = std::stoll(parts[0]), base = std::stoll(parts[1]);
+      const int64_t held =
+          std::min(std::stoll(parts[2]), fileSize(fields[i + 1].substr(from)) - base);
+      if (held > 0) spans.push_back({start, start + held});
+      continue;
+    }
+    if (fields[i].empty() || fields[i][0] < '0' || fields[i][0] > '9') continue;
     const int64_t size = fileSize(fields[i + 1]);
     if (size > 0) spans.push_back({std::stoll(fields[i]), std::stoll(fields[i]) + size});
   }

@@ -339,9 +339,10 @@ class FakeWritable final : public WritableFile {
     size_t fits = count;
     int64_t room = state_->room();
     if (room >= 0 && static_cast<int64_t>(count) > room) fits = static_cast<size_t>(room);
-    // Written at the position, which a truncation may have left short of the end.
-    node_->bytes.resize(position_);
-    node_->bytes.append(static_cast<const char*>(bytes), fits);
+    // Written over what lies at the position; a position beyond the end (a truncation, or
+    // an opening further on) leaves zeros between.
+    if (node_->bytes.size() < position_ + fits) node_->bytes.resize(position_ + fits);
+    if (fits > 0) node_->bytes.replace(position_, fits, static_cast<const char*>(bytes), fits);
     node_->unflushed = true;
     position_ += fits;
     return fits == count;
@@ -526,6 +527,19 @@ std::unique_ptr<WritableFile> FakeFiles::openForAppending(const std::string& pat
   if (node->hole != 0) return nullptr;  // a file too large to hold: nothing to append to
   ++node->writers;
   return std::make_unique<FakeWritable>(state_, node, path, node->bytes.size());
+}
+
+std::unique_ptr<WritableFile> FakeFiles::openForWritingAt(const std::string& path, int64_t offset) {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  if (state_->enter(Op::kCreate, path)) return nullptr;
+  State::Place place = state_->locate(path);
+  if (place.error || !place.node || place.node->folder || offset < 0) return nullptr;
+  std::shared_ptr<Node> node = place.node;
+  if (node->readers) return nullptr;  // mapped: opened without write sharing
+  if (node->attributes & file_attribute::kReadOnly) return nullptr;
+  if (node->hole != 0) return nullptr;
+  ++node->writers;
+  return std::make_unique<FakeWritable>(state_, node, path, static_cast<size_t>(offset));
 }
 
 std::unique_ptr<MappedFile> FakeFiles::map(const std::string& path) {

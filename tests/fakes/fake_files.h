@@ -65,6 +65,7 @@ class FakeFiles final : public Files {
   std::unique_ptr<WritableFile> createForWriting(const std::string& path, uint32_t flags) override;
   // Fails as Op::kCreate does.
   std::unique_ptr<WritableFile> openForAppending(const std::string& path) override;
+  std::unique_ptr<WritableFile> openForWritingAt(const std::string& path, int64_t offset) override;
   std::unique_ptr<MappedFile> map(const std::string& path) override;
   OsError copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
   OsError moveFile(const std::string& from, const std::string& to) override;

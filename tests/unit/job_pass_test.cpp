@@ -120,7 +120,8 @@ TEST_F(LargeJoinTest, AJoinCutShortByTheEndOfTheProgramIsResumedFromThePieces) {
   ASSERT_EQ(job->result, kJobNoResult);
   // The first piece holds more of the file now; both are kept, newest first.
   const std::string text = engine->destroyJob(job, true);
-  EXPECT_EQ(text, std::to_string(total) + "\t0\t" + kPieceA + "\t1000\t" + kPieceB + "\t");
+  EXPECT_EQ(text, std::to_string(total) + "\tspan\t0,0,1000," + kPieceA + "\tspan\t1000,0," +
+                      std::to_string(large) + "," + kPieceB + "\t");
   EXPECT_EQ(pieceFiles(), (std::vector<std::string>{kPieceA, kPieceB}));
 
   TransferJob* again = resume(text);
@@ -399,7 +400,7 @@ TEST_F(JobPassTest, DestroyingWithAResumeTextKeepsAndListsEveryNonEmptyPiece) {
   locked([&] { return engine->createWorker(*job, 900, ""); });  // fails to connect, empty
   const std::string text = engine->destroyJob(job, true);
   // Newest first, as the worker list holds them.
-  EXPECT_EQ(text, "1000\t500\t" + kPieceB + "\t0\t" + kPieceA + "\t");
+  EXPECT_EQ(text, "1000\tspan\t500,0,200," + kPieceB + "\tspan\t0,0,300," + kPieceA + "\t");
   EXPECT_TRUE(files.isFile(kPieceA));
   EXPECT_TRUE(files.isFile(kPieceB));
   EXPECT_EQ(pieceFiles().size(), 2u);
@@ -416,14 +417,15 @@ TEST_F(JobPassTest, TheResumeTextOfARunningJobListsItsPiecesAndLeavesItRunning) 
   ASSERT_TRUE(internet.waitForBlockEvents(1));
   engine->runJobPass();
   const std::string piece = pathOf(*job, 0);
-  EXPECT_EQ(engine->resumeText(*job), "1000\t0\t" + piece + "\t");
+  EXPECT_EQ(engine->resumeText(*job),
+            "1000\tspan\t0,0," + std::to_string(writtenOf(*job, 0)) + "," + piece + "\t");
   EXPECT_EQ(stateOf(*job, 0), WorkerState::Running);
 
   internet.openGate(gate);
   ASSERT_TRUE(passUntilResult(*job));
   EXPECT_EQ(files.contents(job->finishedPath), body->bytes());
   // Until its item takes the finished file, the job names it as the whole file.
-  EXPECT_EQ(engine->resumeText(*job), "1000\t0\t" + job->finishedPath + "\t");
+  EXPECT_EQ(engine->resumeText(*job), "1000\tspan\t0,0,1000," + job->finishedPath + "\t");
 }
 
 TEST_F(JobPassTest, DestroyingWithoutAResumeTextDeletesEveryPiece) {
@@ -473,7 +475,7 @@ TEST_F(JobPassTest, ATransferPausedByDestroyingContinuesFromItsResumeText) {
   const std::string text = engine->destroyJob(job, true);
   ASSERT_EQ(pieceFiles().size(), 1u);
   const std::string stored = pieceFiles()[0];
-  EXPECT_EQ(text, "100000\t0\t" + stored + "\t");
+  EXPECT_EQ(text, "100000\tspan\t0,0,40000," + stored + "\t");
 
   TransferJob* again = engine->createJob(web(), kFolder, text);
   EXPECT_EQ(again->totalSize, 100000);

@@ -86,3 +86,33 @@ TEST(ResumeText, DamagedFieldsAreLeftOutWithoutHarm) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ResumeText, PiecesWithTheirLengthsReadBackAndThePreviousReleaseSkipsThem) {
+  ResumeText resume;
+  resume.totalSize = 1000;
+  resume.pieces = {{600, "C:\\x\\p1.db", 600, 150}, {0, "C:\\x\\p1.db", 0, 300}};
+  const std::string text = formatResumeText(resume);
+  EXPECT_EQ(text, "1000\tspan\t600,600,150,C:\\x\\p1.db\tspan\t0,0,300,C:\\x\\p1.db\t");
+  const ResumeText back = parseResumeText(text);
+  ASSERT_EQ(back.pieces.size(), 2u);
+  EXPECT_EQ(back.pieces[0].start, 600);
+  EXPECT_EQ(back.pieces[0].base, 600);
+  EXPECT_EQ(back.pieces[0].length, 150);
+  EXPECT_EQ(back.pieces[0].path, "C:\\x\\p1.db");
+  // The earlier release would take the shared file's size for a piece's length: it starts
+  // over instead.
+  EXPECT_TRUE(readAsThePreviousRelease(text).empty());
+}
+
+TEST(ResumeText, ADamagedSpanIsLeftOut) {
+  for (const char* value : {"", "1,2,3", "1,2,3,", "-1,0,3,C:\\p.db", "1,x,3,C:\\p.db",
+                            "1,2,-3,C:\\p.db", "99999999999999999999,0,1,C:\\p.db"}) {
+    const ResumeText back = parseResumeText(std::string("1000\tspan\t") + value + "\t");
+    EXPECT_TRUE(back.pieces.empty()) << value;
+    EXPECT_EQ(back.totalSize, 1000);
+  }
+}
+
+}  // namespace

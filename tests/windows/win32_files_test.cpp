@@ -155,6 +155,27 @@ TEST_F(Win32FilesTest, MapsAWrittenFileAndCutsARewrittenOne) {
   EXPECT_EQ(ops.mapFile(root + "\\missing.db"), nullptr);
 }
 
+TEST_F(Win32FilesTest, OtherConnectionsWriteIntoAPieceFileAtTheirOffsetsWhileItIsOpen) {
+  const std::string path = root + "\\haulix shared.db";
+  auto first = files.createForWriting(path, create_flags::kTemporary);
+  ASSERT_TRUE(first);
+  auto later = files.openForWritingAt(path, 10);
+  ASSERT_TRUE(later) << "a piece file is shared for writing";
+  EXPECT_TRUE(FileOps::writeText(*later, "KLMNO"));
+  EXPECT_TRUE(FileOps::writeText(*first, "ABCDE"));
+  auto between = files.openForWritingAt(path, 5);
+  ASSERT_TRUE(between);
+  EXPECT_TRUE(FileOps::writeText(*between, "fghij"));
+  first.reset();
+  later.reset();
+  between.reset();
+  EXPECT_EQ(read(path), "ABCDEfghijKLMNO");
+  // Other files are opened with no sharing.
+  auto plain = files.createForWriting(root + "\\plain.txt", create_flags::kNormal);
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(files.openForWritingAt(root + "\\plain.txt", 0), nullptr);
+}
+
 TEST_F(Win32FilesTest, RemovesReadOnlyFilesAndOnlyEmptyFolders) {
   const std::string file = writePiece("ro.txt", "x");
   ASSERT_TRUE(ops.setAttributes(file, attr::kReadOnly));

@@ -4,6 +4,8 @@
 #include <objidl.h>
 #include <shlobj.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <winioctl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -191,9 +193,29 @@ OsError Win32Files::createFolder(const std::string& path) {
 
 std::unique_ptr<WritableFile> Win32Files::createForWriting(const std::string& path,
                                                            uint32_t flags) {
+  // A piece file is shared with the job's other connections, which write into it at their
+  // own offsets.
+  const DWORD sharing = flags == create_flags::kTemporary ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
   UniqueHandle file(
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
+      CreateFileA(path.c_str(), GENERIC_WRITE, sharing, nullptr, CREATE_ALWAYS, flags, nullptr));
   if (!file.valid()) return nullptr;
+  // Sparse, so that a write far into it leaves a hole instead of first writing zeros up to
+  // there (where the system cannot, the zeros are written and the pieces still fit).
+  if (sharing != 0) {
+    DWORD returned = 0;
+    DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+  }
+  return std::make_unique<Win32WritableFile>(std::move(file));
+}
+
+std::unique_ptr<WritableFile> Win32Files::openForWritingAt(const std::string& path,
+                                                           int64_t offset) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) return nullptr;
+  LARGE_INTEGER at = {};
+  at.QuadPart = offset;
+  if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return nullptr;
   return std::make_unique<Win32WritableFile>(std::move(file));
 }
 

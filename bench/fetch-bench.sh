@@ -1,10 +1,14 @@
 #!/bin/sh
 # Downloads one large file from a local nginx with the transfer engine (haulix_fetch.exe
-# under Wine, 1 and 4 connections), curl and aria2c -x4 -s4, measured in the same run, and
-# prints wall time, peak memory and the ratios. Every download is compared with the file.
+# under Wine, "Connections per file" 1 and 4), curl and aria2c -x4 -s4, measured in the same
+# run, and prints wall time, peak memory and the ratios. Every download is compared with the
+# file. Two scenarios, each its own table: nginx on loopback as fast as it goes, and nginx
+# with a limit per connection (limit_rate 16m), where more connections are what makes a
+# download faster.
 #
 # Usage: bench/fetch-bench.sh [BUILD_DIR]      (the windows preset's build, default build/windows)
-# Environment: SIZE_MIB (default 1024), ROUNDS (default 3; the median of each is shown).
+# Environment: SIZE_MIB (default 1024), LIMITED_MIB (default 512), ROUNDS (default 3; the
+# median of each is shown).
 #
 # Wall time counts from starting the program to its end (for the engine: Wine's start with a
 # running wineserver, about 0.1-0.3 s, included). Peak memory is the largest sum of the
@@ -14,6 +18,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 build=$(cd "${1:-$root/build/windows}" && pwd)
 size_mib=${SIZE_MIB:-1024}
+limited_mib=${LIMITED_MIB:-512}
 rounds=${ROUNDS:-3}
 fetch="$build/haulix_fetch.exe"
 
@@ -87,7 +92,9 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # The server: nginx on a free port of 127.0.0.1, with its own configuration and files.
 mkdir -p "$work/www" "$work/logs"
 chmod 755 "$work" "$work/www"
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+port=$(free_port)
+limited_port=$(free_port)
 cat >"$work/nginx.conf" <<EOF
 worker_processes 1;
 daemon off;
@@ -103,14 +110,17 @@ http {
   scgi_temp_path $work/logs;
   sendfile on;
   server { listen 127.0.0.1:$port; root $work/www; }
+  server { listen 127.0.0.1:$limited_port; root $work/www; limit_rate 16m; }
 }
 EOF
-echo "Making a $size_mib MiB file..."
+echo "Making a $size_mib MiB file and a $limited_mib MiB one..."
 head -c $((size_mib * 1048576)) /dev/urandom >"$work/www/file.bin"
-chmod 644 "$work/www/file.bin"
+head -c $((limited_mib * 1048576)) /dev/urandom >"$work/www/limited.bin"
+chmod 644 "$work/www/file.bin" "$work/www/limited.bin"
 "$nginx_bin" -c "$work/nginx.conf" -p "$work" 2>/dev/null &
 nginx_pid=$!
 address="http://127.0.0.1:$port/file.bin"
+limited_address="http://127.0.0.1:$limited_port/limited.bin"
 i=0
 until curl -s -o /dev/null -r 0-0 "$address"; do
   i=$((i + 1))
@@ -125,47 +135,76 @@ setsid wineserver -p >/dev/null 2>&1 </dev/null &
 wine cmd /c exit >/dev/null 2>&1 || true
 windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
-run() {  # name, output file, command...
+run() {  # name, expected file, output file, command...
   name=$1
-  out=$2
-  shift 2
+  expected=$2
+  out=$3
+  shift 3
   rm -f "$out"
   result=$(measure "$@")
-  cmp -s "$out" "$work/www/file.bin" || { echo "fetch-bench: $name made a different file" >&2; exit 1; }
+  cmp -s "$out" "$expected" || { echo "fetch-bench: $name made a different file" >&2; exit 1; }
   rm -f "$out"
   echo "$result"
 }
 
-: >"$work/results"
-for round in $(seq "$rounds"); do
-  echo "Round $round of $rounds..."
-  echo "curl $(run curl "$work/curl.out" curl -s -o "$work/curl.out" "$address")" >>"$work/results"
-  echo "aria2c $(run aria2c "$work/aria2c.out" aria2c -q -x4 -s4 --allow-overwrite=true \
-    -d "$work" -o aria2c.out "$address")" >>"$work/results"
-  for c in 1 4; do
-    echo "haulix$c $(run "haulix $c" "$work/haulix.out" wine "$fetch" "$address" \
-      "$(windows_path "$work/haulix.out")" --connections $c)" >>"$work/results"
+# One scenario: every tool on the address, ROUNDS times, into the results file.
+scenario() {  # results file, address, expected file
+  results=$1
+  url=$2
+  expected=$3
+  : >"$results"
+  for round in $(seq "$rounds"); do
+    echo "Round $round of $rounds ($url)..."
+    echo "curl $(run curl "$expected" "$work/curl.out" curl -s -o "$work/curl.out" "$url")" >>"$results"
+    echo "aria2c $(run aria2c "$expected" "$work/aria2c.out" aria2c -q -x4 -s4 \
+      --allow-overwrite=true -d "$work" -o aria2c.out "$url")" >>"$results"
+    for c in 1 4; do
+      echo "haulix$c $(run "haulix $c" "$expected" "$work/haulix.out" wine "$fetch" "$url" \
+        "$(windows_path "$work/haulix.out")" --connections $c)" >>"$results"
+    done
   done
-done
+}
 
-wall() { awk -v n="$1" '$1 == n { print $2 }' "$work/results" | median; }
-peak() { awk -v n="$1" '$1 == n { print $3 }' "$work/results" | median; }
-curl_wall=$(wall curl)
-aria_wall=$(wall aria2c)
-echo
-echo "$size_mib MiB from nginx on 127.0.0.1, $(nproc) CPUs, median of $rounds rounds; all files identical"
-printf '%-26s %9s %10s %9s %10s\n' "" "wall s" "peak MiB" "/ curl" "/ aria2c"
-for n in curl aria2c haulix1 haulix4; do
-  case $n in
-    curl) label="curl" ;;
-    aria2c) label="aria2c -x4 -s4" ;;
-    haulix1) label="Haulix, 1 connection" ;;
-    haulix4) label="Haulix, 4 connections" ;;
-  esac
-  w=$(wall $n)
-  awk -v l="$label" -v w="$w" -v p="$(peak $n)" -v c="$curl_wall" -v a="$aria_wall" \
-    'BEGIN { printf "%-26s %9.2f %10.1f %9.2f %10.2f\n", l, w, p / 1024, w / c, w / a }'
-done
-awk -v w="$(wall haulix4)" -v a="$aria_wall" -v p="$(peak haulix4)" 'BEGIN {
-  printf "Goal for 4 connections: at most 1.5 x aria2c (%s: %.2f), under 64 MiB (%s: %.1f MiB)\n",
-         (w / a <= 1.5 ? "met" : "missed"), w / a, (p < 65536 ? "met" : "missed"), p / 1024 }'
+wall() { awk -v n="$2" '$1 == n { print $2 }' "$1" | median; }
+peak() { awk -v n="$2" '$1 == n { print $3 }' "$1" | median; }
+
+table() {  # results file, title
+  results=$1
+  curl_wall=$(wall "$results" curl)
+  aria_wall=$(wall "$results" aria2c)
+  one_wall=$(wall "$results" haulix1)
+  echo
+  echo "$2, $(nproc) CPUs, median of $rounds rounds; all files identical"
+  printf '%-26s %9s %10s %9s %10s %10s\n' "" "wall s" "peak MiB" "/ curl" "/ aria2c" "/ 1 conn"
+  for n in curl aria2c haulix1 haulix4; do
+    case $n in
+      curl) label="curl" ;;
+      aria2c) label="aria2c -x4 -s4" ;;
+      haulix1) label="Haulix, 1 connection" ;;
+      haulix4) label="Haulix, 4 connections" ;;
+    esac
+    awk -v l="$label" -v w="$(wall "$results" $n)" -v p="$(peak "$results" $n)" \
+      -v c="$curl_wall" -v a="$aria_wall" -v o="$one_wall" \
+      'BEGIN { printf "%-26s %9.2f %10.1f %9.2f %10.2f %10.2f\n", l, w, p / 1024, w / c, w / a, w / o }'
+  done
+}
+
+most_peak() {  # the larger median peak of Haulix's two runs in a results file, KiB
+  for n in haulix1 haulix4; do peak "$1" $n; done | sort -n | tail -1
+}
+
+scenario "$work/loopback" "$address" "$work/www/file.bin"
+scenario "$work/limited" "$limited_address" "$work/www/limited.bin"
+
+table "$work/loopback" "$size_mib MiB from nginx on 127.0.0.1"
+awk -v w="$(wall "$work/loopback" haulix4)" -v a="$(wall "$work/loopback" aria2c)" \
+  -v o="$(wall "$work/loopback" haulix1)" -v p="$(most_peak "$work/loopback")" 'BEGIN {
+  printf "Goals: 4 connections at most 1.0 x aria2c (%s: %.2f) and no slower than 1 (%s: %.2f); peak under 64 MiB (%s: %.1f MiB)\n",
+         (w / a <= 1.0 ? "met" : "missed"), w / a, (w <= o ? "met" : "missed"), w / o,
+         (p < 65536 ? "met" : "missed"), p / 1024 }'
+
+table "$work/limited" "$limited_mib MiB from nginx on 127.0.0.1, limit_rate 16m per connection"
+awk -v w="$(wall "$work/limited" haulix4)" -v a="$(wall "$work/limited" aria2c)" \
+  -v p="$(most_peak "$work/limited")" 'BEGIN {
+  printf "Goals: 4 connections within 1.1 x aria2c -x4 (%s: %.2f); peak under 64 MiB (%s: %.1f MiB)\n",
+         (w / a <= 1.1 ? "met" : "missed"), w / a, (p < 65536 ? "met" : "missed"), p / 1024 }'

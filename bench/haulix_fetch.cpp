@@ -4,10 +4,11 @@
 //
 //   haulix_fetch.exe ADDRESS OUTPUT [--connections N] [--folder DIR] [--pass-ms MS]
 //
-// The job wants N connections at once, as after N Gets. The job pass runs whenever a worker
-// finishes and at least every MS milliseconds (300, the program's idle timer); a job that
-// stops running without a result is started again, as the scheduler does. The finished file
-// is moved to OUTPUT. Exit code 0 on success.
+// The job keeps N connections, as Get does with "Connections per file" N: the first alone
+// until the size is known, then N while the file has gaps worth splitting. The job pass runs
+// whenever a worker finishes and at least every MS milliseconds (300, the program's idle
+// timer); a job that stops running without a result is started again, as the scheduler does.
+// The finished file is moved to OUTPUT. Exit code 0 on success.
 #include <windows.h>
 
 #include <cstdio>
@@ -120,7 +121,9 @@ int main(int argc, char** argv) {
   {
     TransferEngine engine(internet, fileOps, ids, clock, [woken] { SetEvent(woken); });
     job = engine.createJob(address, folder, "");
-    job->wanted = connections;
+    job->keepTrying = true;
+    job->connections = connections;
+    job->wanted = 1;
     for (;;) {
       LARGE_INTEGER passBegan;
       QueryPerformanceCounter(&passBegan);

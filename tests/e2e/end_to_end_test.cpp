@@ -127,6 +127,7 @@ class EndToEnd : public testing::Test {
     ASSERT_TRUE(setHaulixNumber("setup", 300));
     ASSERT_TRUE(setHaulixNumber("get", 3));
     ASSERT_TRUE(setHaulixNumber("pause", 0));
+    ASSERT_TRUE(setHaulixNumber("conn", 1));
     ASSERT_TRUE(setHaulixText("folder", kSaveFolder));
     DeleteFileA(haulixDatabasePath().c_str());
     ASSERT_TRUE(server_.running()) << server_.error();
@@ -474,6 +475,36 @@ TEST_F(EndToEnd, ASiteWindowReadsCharacterReferencesInLinksAndTitles) {
 
   PostMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.waitForExit(60000), 0);
+}
+
+// "Connections per file" 4: the file comes over four connections at once, three of them
+// asking for ranges, and ends as the server's file.
+TEST_F(EndToEnd, AFileFetchedWithFourConnectionsPerFileAsksForRangesAndEndsIdentical) {
+  ASSERT_TRUE(setHaulixNumber("conn", 4));
+  const uint64_t size = 32ull << 20;
+  // Slow enough per connection that the first is far from the end when the others start.
+  const std::string path = "/gen/" + std::to_string(size) + "/connections.bin?seed=41&rate=4000000";
+  HaulixProcess program;
+  HWND window = startProgram(program);
+  ASSERT_NE(window, nullptr);
+  RemoteList rows(listOf(window));
+  handOver(window, server_.address(path));
+  ASSERT_TRUE(waitUntil([&] { return allRowsDone(rows, 1); }, 120000));
+  EXPECT_TRUE(fileHasGeneratedBytes(kSaveFolder + "\\connections.bin", 41, size));
+
+  int gets = 0;
+  std::vector<std::string> ranges;
+  for (const LocalServer::Request& request : server_.requests()) {
+    if (request.path != path || request.method != "GET") continue;
+    ++gets;
+    const std::string range = request.header("Range");
+    if (range.rfind("bytes=", 0) == 0 && range != "bytes=0-") ranges.push_back(range);
+  }
+  EXPECT_GE(gets, 4);
+  std::sort(ranges.begin(), ranges.end());
+  EXPECT_GE(std::unique(ranges.begin(), ranges.end()) - ranges.begin(), 3)
+      << "three connections beside the first, each from its own offset";
+  exitProgram(window, program);
 }
 
 }  // namespace

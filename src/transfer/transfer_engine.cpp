@@ -74,12 +74,17 @@ ResumeText TransferEngine::storedPieces(const TransferJob& job) {
   ResumeText resume;
   resume.totalSize = job.totalSize;
   resume.validator = job.validator;
-  // Each with its length: a file may hold several pieces, and more bytes than were counted
-  // when the text was made (so a crash never makes a later start take zeros for bytes).
   for (const auto& worker : job.workers) {
     const PieceFile& piece = worker->piece;
-    if (piece.written > 0 && !piece.path.empty())
-      resume.pieces.push_back({worker->start, piece.path, piece.base, piece.written});
+    if (piece.written == 0 || piece.path.empty()) continue;
+    // A piece that nothing else ever writes into (a later piece in a file of its own, or
+    // one an earlier release stored) keeps the form earlier releases read: its file holds
+    // only its own bytes, in order. A first piece's file may come to hold later pieces at
+    // their offsets, with zeros between them, so it is stored with its length (a crash
+    // never makes a later start take those zeros for bytes).
+    const bool ownFileForGood = piece.base == 0 && (worker->start > 0 || piece.sizedByFile);
+    resume.pieces.push_back(
+        {worker->start, piece.path, piece.base, ownFileForGood ? -1 : piece.written});
   }
   return resume;
 }
@@ -105,7 +110,8 @@ std::string TransferEngine::resumeText(const TransferJob& job) {
     const bool listed =
         std::any_of(resume.pieces.begin(), resume.pieces.end(),
                     [&job](const StoredPiece& piece) { return piece.path == job.finishedPath; });
-    if (!listed) resume.pieces.push_back({0, job.finishedPath, 0, job.finalSize});
+    // Cut to the file's size, so its size is its length, as earlier releases read it.
+    if (!listed) resume.pieces.push_back({0, job.finishedPath});
   }
   return formatResumeText(resume);
 }

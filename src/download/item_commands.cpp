@@ -7,6 +7,7 @@
 #include "download/progress_text.h"
 #include "download/saved_name.h"
 #include "transfer/transfer_engine.h"
+#include "transfer/worker_request.h"
 #include "platform/own_images.h"
 #include "store/site_credentials.h"
 
@@ -27,9 +28,13 @@ std::string priorityText(int32_t priority) {
 }  // namespace
 
 bool ItemCommands::canGet(const DownloadItem& item) {
+  if (item.state == DownloadState::Queued) return true;
+  if (item.state != DownloadState::Failed) return false;
   // An item that failed for want of a connection kept its job and pieces: Get goes on
-  // from them.
-  return item.state == DownloadState::Queued || (item.state == DownloadState::Failed && item.job);
+  // from them. One whose certificate was refused keeps its place even with nothing
+  // fetched, and across a restart (where it has no job left): Get tries again once the
+  // site is accepted.
+  return item.job || isCertificateFaultText(item.message);
 }
 
 void ItemCommands::startItem(DownloadItem& item) {

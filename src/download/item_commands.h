@@ -57,7 +57,8 @@ class ItemCommands {
   void pauseItem(DownloadItem& item);
   // Queued, with a job that is running.
   static bool isActive(const DownloadItem& item);
-  // Get does something to it: it is Queued, or it failed and kept what it had fetched.
+  // Get does something to it: it is Queued, or it failed and kept what it had fetched, or
+  // its certificate was refused.
   static bool canGet(const DownloadItem& item);
   // What the item's job learnt from its first reply: the server's file name (unless the
   // item has one, which a resumed transfer keeps) and the address the redirects led to.

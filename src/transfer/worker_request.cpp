@@ -203,6 +203,14 @@ std::string certificateFaultText(CertificateFault fault) {
   }
 }
 
+bool isCertificateFaultText(std::string_view text) {
+  for (CertificateFault fault : {CertificateFault::kNameWrong, CertificateFault::kExpired,
+                                 CertificateFault::kNotTrusted, CertificateFault::kOther}) {
+    if (text == certificateFaultText(fault)) return true;
+  }
+  return false;
+}
+
 uint16_t portFor(std::string_view portText, bool secure) {
   const uint16_t fallback = secure ? 443 : 80;
   if (portText.starts_with(':')) portText.remove_prefix(1);

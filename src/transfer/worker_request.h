@@ -68,6 +68,8 @@ bool leftTheHost(const TransferWorker& worker, std::string_view reached);
 // The Status text of a refused certificate: "Certificate Name Wrong", "Certificate
 // Expired", "Certificate Not Trusted" or "Certificate Error".
 std::string certificateFaultText(CertificateFault fault);
+// True for every text certificateFaultText gives.
+bool isCertificateFaultText(std::string_view text);
 
 // The port written in the address (":81"), or the scheme's default for ":" and no port;
 // 0 when the text is no port number at all.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "download/queue_database.h"
 #include "store/site_credentials.h"
 #include "unit/download_world.h"
 
@@ -249,6 +250,36 @@ TEST_F(TransferSchedulerTest, ACertificateFaultFailsTheItemWithItsText) {
   setCertificateErrorsAccepted(world.settings, "s", true);
   world.commands.startItem(*item);
   ASSERT_TRUE(world.runUntil([&] { return item->state == DownloadState::Done; }));
+}
+
+TEST_F(TransferSchedulerTest, AnItemRefusedForItsCertificateIsGotAfterARestartOnceAccepted) {
+  auto serve = [](DownloadWorld& at) {
+    at.internet.setServer("s", 443, [](const FakeRequest& request) {
+      return FakeInternet::fileReply(request, FakeBody::pattern(100));
+    });
+  };
+  serve(world);
+  world.internet.setCertificateFault("s", 443, CertificateFault::kNameWrong);
+  world.setNumber("get", &Settings::filesAtOnce, 1);
+  world.add("https://s/a.zip");
+  world.showNewRows();
+  ASSERT_TRUE(world.runUntil([&] { return world.queue.first()->state == DownloadState::Failed; }));
+  QueueDatabase saving(world.queue, world.fileOps, world.parser, world.settings, world.folders);
+  ASSERT_EQ(saving.saveQueueDatabase(), QueueSaveResult::kWritten);
+
+  // Nothing was fetched, so no job outlives the restart; Get still tries again.
+  DownloadWorld after(DownloadWorld::SameDiskAs{world});
+  serve(after);
+  QueueDatabase loading(after.queue, after.fileOps, after.parser, after.settings, after.folders);
+  ASSERT_EQ(loading.loadQueueDatabase().restored, 1u);
+  after.showNewRows();
+  DownloadItem* item = after.queue.first();
+  ASSERT_EQ(item->message, "Certificate Name Wrong");
+  EXPECT_TRUE(ItemCommands::canGet(*item));
+  addOrMergeCredential(after.settings, "s", "", "", "");
+  setCertificateErrorsAccepted(after.settings, "s", true);
+  after.commands.startItem(*item);
+  ASSERT_TRUE(after.runUntil([&] { return item->state == DownloadState::Done; }));
 }
 
 }  // namespace

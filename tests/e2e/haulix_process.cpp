@@ -395,6 +395,32 @@ POINT openLinkCentre() {
   return {titleSize.cx + 16 + 4 + open.cx / 4, height / 2};
 }
 
+HWND waitForShownDialog(const char* title, DWORD milliseconds) {
+  HWND found = nullptr;
+  waitUntil(
+      [&] {
+        found = nullptr;
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", title); w && !found;
+             w = FindWindowExA(nullptr, w, "#32770", title))
+          if (IsWindowVisible(w)) found = w;
+        return found != nullptr;
+      },
+      milliseconds);
+  return found;
+}
+
+HWND chooseDialogFromMenu(HWND menu, char letter, const char* title, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (IsWindow(menu) && IsWindowVisible(menu))
+      PostMessageA(menu, WM_CHAR, static_cast<unsigned char>(letter), 0);
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= milliseconds) return nullptr;
+    if (HWND dialog = waitForShownDialog(title, std::min<DWORD>(2000, milliseconds - spent)))
+      return dialog;
+  }
+}
+
 HWND waitForMenu(DWORD milliseconds) {
   HWND found = nullptr;
   waitUntil(

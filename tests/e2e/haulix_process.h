@@ -121,3 +121,9 @@ bool fileHasGeneratedBytes(const std::string& path, uint32_t seed, uint64_t size
 POINT openLinkCentre();
 // The visible menu once one is shown; null after the limit.
 HWND waitForMenu(DWORD milliseconds);
+// The shown dialog with this title once one is shown; null after the limit.
+HWND waitForShownDialog(const char* title, DWORD milliseconds);
+// Picks the command of the shown menu with its underlined letter and waits for the dialog
+// with this title that it opens. A letter posted before the menu's own loop reads its queue
+// is lost, so it is posted again every 2 s while the menu still shows without the dialog.
+HWND chooseDialogFromMenu(HWND menu, char letter, const char* title, DWORD milliseconds);

@@ -95,9 +95,8 @@ TEST(ThePackage, StartedWhereItWasUnpackedSetsItselfUpAndRuns) {
   PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(open.x, open.y));
   HWND menu = waitForMenu(60000);
   ASSERT_NE(menu, nullptr) << "the Open menu";
-  PostMessageA(menu, WM_CHAR, 'a', 0);
-  HWND about = nullptr;
-  ASSERT_TRUE(waitUntil([&] { return (about = visibleDialog("About Haulix")) != nullptr; }, 60000));
+  HWND about = chooseDialogFromMenu(menu, 'a', "About Haulix", 60000);
+  ASSERT_NE(about, nullptr);
   EXPECT_TRUE(pictureShowing(
       "C:\\haulix-e2e\\shots\\package-about.ppm", GetTickCount(),
       [about](const ScreenPicture& p) { return looksDrawn(p, about); }, picture))

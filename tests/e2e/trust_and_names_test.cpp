@@ -93,8 +93,7 @@ class TrustAndNames : public testing::Test {
     PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(open.x, open.y));
     HWND menu = waitForMenu(30000);
     ASSERT_NE(menu, nullptr) << "the Open menu";
-    PostMessageA(menu, WM_CHAR, 'o', 0);
-    HWND sheet = visibleDialog("Options");
+    HWND sheet = chooseDialogFromMenu(menu, 'o', "Options", 60000);
     ASSERT_NE(sheet, nullptr);
     SendMessageA(sheet, PSM_SETCURSEL, kPasswordsPage, 0);
     HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));

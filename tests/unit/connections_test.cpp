@@ -35,9 +35,7 @@ TEST_P(ConnectionsTest, GetOpensTheFilesConnectionsOnceItsSizeIsKnown) {
   const ConnectionsCase& c = GetParam();
   DownloadWorld world;
   if (c.storedConnections != 0) {
-    world.registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn",
-                             c.storedConnections);
-    world.settings.reloadSettings();
+    world.storeConnectionsPerFile(c.storedConnections);
   }
   auto body = FakeBody::pattern(kBodySize, 3);
   const int gate = world.internet.makeGate(0);
@@ -95,15 +93,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ConnectionsGet, AGetOnARunningItemAddsOneMoreConnection) {
   DownloadWorld world;
-  world.registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn", 2);
-  world.settings.reloadSettings();
+  world.storeConnectionsPerFile(2);
   auto body = FakeBody::pattern(kBodySize, 4);
   const int gate = world.internet.makeGate(0);
-  world.internet.setServer("h", 80, [&](const FakeRequest& request) {
-    FakeReply reply = FakeInternet::fileReply(request, body);
-    reply.gate = gate;
-    return reply;
-  });
+  world.serveGated("h", body, gate);
   DownloadItem* item = world.add("http://h/big.bin");
   world.showNewRows();
   world.commands.startItem(*item);
@@ -157,18 +150,11 @@ int connectionsTo(DownloadWorld& world, const std::string& host) {
 
 TEST(HostLimit, NeverMoreThanEightConnectionsToOneHostAndTheRestWaitQueued) {
   DownloadWorld world;
-  world.registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn", 2);
-  world.settings.reloadSettings();
+  world.storeConnectionsPerFile(2);
   world.setNumber("get", &Settings::filesAtOnce, 12);
   auto body = FakeBody::pattern(int64_t{2} << 20, 6);
   const int gate = world.internet.makeGate(0);
-  for (const std::string host : {"h", "g"}) {
-    world.internet.setServer(host, 80, [&](const FakeRequest& request) {
-      FakeReply reply = FakeInternet::fileReply(request, body);
-      reply.gate = gate;
-      return reply;
-    });
-  }
+  for (const std::string host : {"h", "g"}) world.serveGated(host, body, gate);
   std::string addresses = "http://g/other.bin";
   for (int i = 0; i < 10; ++i) addresses += "\r\nhttp://h/" + std::to_string(i) + ".bin";
   world.queue.addAddresses(addresses);

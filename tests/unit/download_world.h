@@ -52,6 +52,21 @@ struct DownloadWorld {
     settings.setNumberSetting(name, field, value);
   }
 
+  // "Connections per file" as the user's registry holds it, read as at start-up.
+  void storeConnectionsPerFile(int32_t connections) {
+    registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn", connections);
+    settings.reloadSettings();
+  }
+
+  // Every file of the host (port 80) is the body, its replies held at the gate.
+  void serveGated(const std::string& host, std::shared_ptr<const FakeBody> body, int gate) {
+    internet.setServer(host, 80, [body, gate](const FakeRequest& request) {
+      FakeReply reply = FakeInternet::fileReply(request, body);
+      reply.gate = gate;
+      return reply;
+    });
+  }
+
   // Adds a row for every item of the queue that has none, as the Download Window does.
   void showNewRows() {
     for (DownloadItem* item = queue.first(); item; item = item->next) {

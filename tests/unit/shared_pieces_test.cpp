@@ -86,15 +86,10 @@ TEST_F(SharedPiecesTest, AResumeTextGivesEachPieceItsLengthAndResumesFromIt) {
 // only what the saved text names, never the zeros between the pieces, and ends with the file.
 TEST(SharedPiecesKill, TheNextStartResumesFromTheSavedLengthsAndEndsWithTheWholeFile) {
   DownloadWorld world;
-  world.registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn", 4);
-  world.settings.reloadSettings();
+  world.storeConnectionsPerFile(4);
   auto body = FakeBody::pattern(kBodySize, 9);
   const int gate = world.internet.makeGate(0);
-  world.internet.setServer("h", 80, [&](const FakeRequest& request) {
-    FakeReply reply = FakeInternet::fileReply(request, body);
-    reply.gate = gate;
-    return reply;
-  });
+  world.serveGated("h", body, gate);
   DownloadItem* item = world.add("http://h/big.bin");
   world.showNewRows();
   world.commands.startItem(*item);
@@ -133,8 +128,7 @@ TEST(SharedPiecesKill, TheNextStartResumesFromTheSavedLengthsAndEndsWithTheWhole
 // connections, and the file it ends as is whole.
 TEST(SharedPiecesPreviousRelease, AnOldResumeTextResumesWithMoreConnections) {
   DownloadWorld world;
-  world.registry.putNumber(RegistryRoot::kCurrentUser, "Software\\Haulix", "conn", 4);
-  world.settings.reloadSettings();
+  world.storeConnectionsPerFile(4);
   auto body = FakeBody::pattern(kBodySize, 10);
   world.internet.setServer("h", 80, [body](const FakeRequest& request) {
     return FakeInternet::fileReply(request, body);

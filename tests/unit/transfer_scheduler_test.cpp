@@ -36,6 +36,13 @@ class TransferSchedulerTest : public testing::Test {
     return true;
   }
 
+  // Every file of the HTTPS server "s" is 100 bytes.
+  static void serveSecure(DownloadWorld& at) {
+    at.internet.setServer("s", 443, [](const FakeRequest& request) {
+      return FakeInternet::fileReply(request, FakeBody::pattern(100));
+    });
+  }
+
   DownloadWorld world;
   int gate = 0;
 };
@@ -235,9 +242,7 @@ TEST_F(TransferSchedulerTest, AResumedTransferKeepsTheNameItHad) {
 }
 
 TEST_F(TransferSchedulerTest, ACertificateFaultFailsTheItemWithItsText) {
-  world.internet.setServer("s", 443, [](const FakeRequest& request) {
-    return FakeInternet::fileReply(request, FakeBody::pattern(100));
-  });
+  serveSecure(world);
   world.internet.setCertificateFault("s", 443, CertificateFault::kExpired);
   world.setNumber("get", &Settings::filesAtOnce, 1);
   DownloadItem* item = world.add("https://s/a.zip");
@@ -253,12 +258,7 @@ TEST_F(TransferSchedulerTest, ACertificateFaultFailsTheItemWithItsText) {
 }
 
 TEST_F(TransferSchedulerTest, AnItemRefusedForItsCertificateIsGotAfterARestartOnceAccepted) {
-  auto serve = [](DownloadWorld& at) {
-    at.internet.setServer("s", 443, [](const FakeRequest& request) {
-      return FakeInternet::fileReply(request, FakeBody::pattern(100));
-    });
-  };
-  serve(world);
+  serveSecure(world);
   world.internet.setCertificateFault("s", 443, CertificateFault::kNameWrong);
   world.setNumber("get", &Settings::filesAtOnce, 1);
   world.add("https://s/a.zip");
@@ -269,7 +269,7 @@ TEST_F(TransferSchedulerTest, AnItemRefusedForItsCertificateIsGotAfterARestartOn
 
   // Nothing was fetched, so no job outlives the restart; Get still tries again.
   DownloadWorld after(DownloadWorld::SameDiskAs{world});
-  serve(after);
+  serveSecure(after);
   QueueDatabase loading(after.queue, after.fileOps, after.parser, after.settings, after.folders);
   ASSERT_EQ(loading.loadQueueDatabase().restored, 1u);
   after.showNewRows();

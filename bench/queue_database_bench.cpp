@@ -102,16 +102,16 @@ void fill(Model& model) {
       case 3:
       case 4:
       case 5:
-        item->state = DownloadState::Done;
+        model.queue.setState(*item, DownloadState::Done);
         item->size = 1000000 + i;
         item->savedPath = "C:\\Docs\\My Downloaded Files\\file" + std::to_string(i) + ".zip";
         break;
       case 6:
-        item->state = DownloadState::Failed;
+        model.queue.setState(*item, DownloadState::Failed);
         item->message = "Not Found";
         break;
       case 7:
-        item->state = DownloadState::Inactive;
+        model.queue.setState(*item, DownloadState::Inactive);
         break;
       default:
         item->priority = i % 3 - 1;
@@ -122,7 +122,8 @@ void fill(Model& model) {
       auto file = model.fileOps.createForWriting(true, path);
       if (file) FileOps::writeText(*file, piece);
       file.reset();
-      item->job = model.engine.createJob(item->address, folder, "100000\t0\t" + path + "\t");
+      model.queue.setJob(
+          *item, model.engine.createJob(item->address, folder, "100000\t0\t" + path + "\t"));
     }
   }
 }

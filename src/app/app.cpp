@@ -200,7 +200,8 @@ void App::shutDown() {
   if (content_) content_->cancelPageFetches();
   engine_->destroyAllJobs();
   // The jobs are gone; no item may point at one (the queue frees its items' jobs).
-  for (DownloadItem* item = queue_->first(); item; item = item->next) item->job = nullptr;
+  for (DownloadItem* item = queue_->first(); item; item = item->next)
+    queue_->setJob(*item, nullptr);
   if (role_ == ProcessRole::kDownload) clipboard_.leave();
   images_.destroyImageList();
 }

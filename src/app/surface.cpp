@@ -211,9 +211,7 @@ void Surface::continueDrag(POINT cursor) {
 
 void Surface::updateStatusLine() {
   HWND list = app_.windows().list;
-  int64_t queued = 0;
-  for (DownloadItem* item = app_.queue().first(); item; item = item->next)
-    if (item->state == DownloadState::Queued) ++queued;
+  const auto queued = static_cast<int64_t>(app_.queue().queuedCount());
   const int64_t rows = std::max<LRESULT>(0, SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   const int64_t selected = std::max<LRESULT>(0, SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
   std::string text = statusLineText(rows, queued, selected);

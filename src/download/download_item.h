@@ -16,6 +16,7 @@ enum class DownloadState : int32_t { Failed = 0, Done = 1, Queued = 2, Inactive 
 struct DownloadItem {
   DownloadItem* previous = nullptr;  // the next smaller address
   DownloadItem* next = nullptr;      // the next larger address
+  // Both set through DownloadQueue::setJob and setState, which keep count of them.
   TransferJob* job = nullptr;        // owned: the fetch in progress or ready to resume
   UrlParts address;                  // its fullAddress is the item's identity
   DownloadState state = DownloadState::Queued;

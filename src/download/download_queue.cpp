@@ -83,6 +83,7 @@ DownloadItem* DownloadQueue::insertItem(const UrlParts& address) {
     cursorPlace_ = place;
   }
   ++size_;
+  ++queued_;
   ++changes_;
   return item;
 }
@@ -99,9 +100,26 @@ void DownloadQueue::removeItem(DownloadItem* item) {
   if (item->next) item->next->previous = item->previous;
   else last_ = item->previous;
   --size_;
+  if (item->state == DownloadState::Queued) --queued_;
   ++changes_;
-  if (item->job) engine_.destroyJob(item->job, false);
+  if (item->job) {
+    withJobs_.erase(item);
+    engine_.destroyJob(item->job, false);
+  }
   delete item;
+}
+
+void DownloadQueue::setState(DownloadItem& item, DownloadState state) {
+  if (item.state == DownloadState::Queued) --queued_;
+  if (state == DownloadState::Queued) ++queued_;
+  item.state = state;
+}
+
+void DownloadQueue::setJob(DownloadItem& item, TransferJob* job) {
+  if (item.job && !job) withJobs_.erase(&item);
+  // Jobs mostly come in address order (a loaded queue): the end is then the place.
+  if (!item.job && job) withJobs_.insert(withJobs_.end(), &item);
+  item.job = job;
 }
 
 size_t DownloadQueue::addAddresses(std::string_view text) {

@@ -17,6 +17,22 @@ class TransferEngine;
 // would have stopped, so 100,000 addresses in random order still insert in moments.
 class DownloadQueue {
  public:
+  // Orders items by address, and finds an item by an address text.
+  struct ByAddress {
+    using is_transparent = void;
+    const ByteText* text;
+    bool operator()(const DownloadItem* a, const DownloadItem* b) const {
+      return text->compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
+    }
+    bool operator()(const DownloadItem* a, std::string_view b) const {
+      return text->compareAddresses(a->address.fullAddress, b) < 0;
+    }
+    bool operator()(std::string_view a, const DownloadItem* b) const {
+      return text->compareAddresses(a, b->address.fullAddress) < 0;
+    }
+  };
+  using ItemSet = std::set<DownloadItem*, ByAddress>;
+
   DownloadQueue(const ByteText& text, const AddressParser& parser, TransferEngine& engine)
       : text_(text), parser_(parser), engine_(engine) {}
   ~DownloadQueue();
@@ -37,6 +53,15 @@ class DownloadQueue {
   uint64_t changeCount() const { return changes_; }
   void noteChange() { ++changes_; }
 
+  // An item's state and job are set here, so that the scheduler and the status line find
+  // the Queued items and those with a job without walking the whole queue.
+  void setState(DownloadItem& item, DownloadState state);
+  // Gives the item the job (nullptr: none); the caller destroys a job it replaces.
+  void setJob(DownloadItem& item, TransferJob* job);
+  size_t queuedCount() const { return queued_; }
+  // The items that have a job, in address order.
+  const ItemSet& itemsWithJobs() const { return withJobs_; }
+
   DownloadItem* first() const { return first_; }
   DownloadItem* last() const { return last_; }
   DownloadItem* cursor() const { return cursor_; }
@@ -49,21 +74,6 @@ class DownloadQueue {
   const AddressParser& parser_;
   TransferEngine& engine_;
 
-  // Orders items by address, and finds an item by an address text.
-  struct ByAddress {
-    using is_transparent = void;
-    const ByteText* text;
-    bool operator()(const DownloadItem* a, const DownloadItem* b) const {
-      return text->compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
-    }
-    bool operator()(const DownloadItem* a, std::string_view b) const {
-      return text->compareAddresses(a->address.fullAddress, b) < 0;
-    }
-    bool operator()(std::string_view a, const DownloadItem* b) const {
-      return text->compareAddresses(a, b->address.fullAddress) < 0;
-    }
-  };
-
   // Where the cursor search stops: the item it stopped on, or nullptr for a duplicate.
   DownloadItem* searchFromCursor(std::string_view key, int& sign);
   DownloadItem* searchIndex(std::string_view key, bool movingDown, int& sign);
@@ -73,7 +83,9 @@ class DownloadQueue {
   DownloadItem* cursor_ = nullptr;
   size_t size_ = 0;
   uint64_t changes_ = 0;
-  std::set<DownloadItem*, ByAddress> index_{ByAddress{&text_}};
+  size_t queued_ = 0;
+  ItemSet index_{ByAddress{&text_}};
   // The cursor's place in the index, moved along with the cursor.
-  std::set<DownloadItem*, ByAddress>::iterator cursorPlace_;
+  ItemSet::iterator cursorPlace_;
+  ItemSet withJobs_{ByAddress{&text_}};
 };

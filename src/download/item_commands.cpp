@@ -40,7 +40,11 @@ bool ItemCommands::canGet(const DownloadItem& item) {
 void ItemCommands::startItem(DownloadItem& item) {
   if (!canGet(item)) return;
   if (!connection_.connectionAvailable()) return;
-  item.state = DownloadState::Queued;
+  if (item.state != DownloadState::Queued) {
+    // Queued again: kept by the next save, and a candidate for the scheduler.
+    queue_.setState(item, DownloadState::Queued);
+    queue_.noteChange();
+  }
   if (!item.job || !isRunning(*item.job)) {
     // Its server has all the connections it takes: the item waits its turn, Queued.
     const auto busy = queue_.engine().connectionsByHost();
@@ -53,7 +57,7 @@ void ItemCommands::startItem(DownloadItem& item) {
   if (!item.job) {
     UrlParts address = item.address;
     applySiteCredential(settings_.settings(), address);
-    item.job = queue_.engine().createJob(address, settings_.settings().saveFolder, "");
+    queue_.setJob(item, queue_.engine().createJob(address, settings_.settings().saveFolder, ""));
   } else {
     // A job kept since it failed goes on under the site's entry as it is now: a site
     // accepted after its certificate was refused is accepted from this Get on.
@@ -81,13 +85,13 @@ void ItemCommands::startItem(DownloadItem& item) {
 void ItemCommands::resetItem(DownloadItem& item) {
   item.priority = 0;
   item.size = -1;
-  item.state = DownloadState::Queued;
+  queue_.setState(item, DownloadState::Queued);
   item.savedPath.clear();
   item.serverName.clear();
   item.finalAddress.clear();
   if (item.job) {
     queue_.engine().destroyJob(item.job, false);
-    item.job = nullptr;
+    queue_.setJob(item, nullptr);
   }
   queue_.noteChange();
   refreshRow(item);
@@ -102,7 +106,7 @@ void ItemCommands::markSelected(MarkMode mode) {
       case MarkMode::kLast: item->priority = -1; break;
       case MarkMode::kInactive:
         resetItem(*item);
-        item->state = DownloadState::Inactive;
+        queue_.setState(*item, DownloadState::Inactive);
         break;
     }
     queue_.noteChange();
@@ -196,12 +200,12 @@ void ItemCommands::completeItem(DownloadItem& item) {
   queue_.noteChange();
   const TransferJob& job = *item.job;
   if (job.result != kJobSucceeded) {
-    item.state = DownloadState::Failed;
+    queue_.setState(item, DownloadState::Failed);
     item.message = job.errorText;
     return;
   }
   if (job.finishedPath.empty()) {
-    item.state = DownloadState::Done;
+    queue_.setState(item, DownloadState::Done);
     return;
   }
   SavedTarget target = targetName(item.address, job.finishedPath,
@@ -212,13 +216,13 @@ void ItemCommands::completeItem(DownloadItem& item) {
                                           target.extension, false, Collision::kKeepIdentical,
                                           true);
   if (placed.empty()) {
-    item.state = DownloadState::Failed;
+    queue_.setState(item, DownloadState::Failed);
     item.message = "Cannot Save";
     return;
   }
   item.size = job.finalSize;
   item.savedPath = placed;
-  item.state = DownloadState::Done;
+  queue_.setState(item, DownloadState::Done);
 }
 
 ItemColumns ItemCommands::itemColumns(const DownloadItem& item) const {

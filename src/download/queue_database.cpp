@@ -179,15 +179,15 @@ DownloadItem* QueueDatabase::restoreItem(const StoredFields& fields) {
   const std::string_view state = fields[f::kState];
   const std::string_view oldState = fields[f::kOldState];
   if (state == "I") {
-    item->state = DownloadState::Inactive;
+    queue_.setState(*item, DownloadState::Inactive);
   } else if (state == "D") {
-    item->state = DownloadState::Done;
+    queue_.setState(*item, DownloadState::Done);
   } else if (state == "C") {
-    item->state = DownloadState::Failed;
+    queue_.setState(*item, DownloadState::Failed);
   } else if (oldState == "D") {
-    item->state = DownloadState::Done;
+    queue_.setState(*item, DownloadState::Done);
   } else if (oldState == "N") {
-    item->state = DownloadState::Failed;
+    queue_.setState(*item, DownloadState::Failed);
   }
 
   item->message = fields[f::kMessage];
@@ -202,8 +202,8 @@ DownloadItem* QueueDatabase::restoreItem(const StoredFields& fields) {
   if (!fields[f::kResumeText].empty()) {
     UrlParts jobAddress = item->address;
     applySiteCredential(settings_.settings(), jobAddress);
-    item->job = queue_.engine().createJob(jobAddress, settings_.settings().saveFolder,
-                                          std::string(fields[f::kResumeText]));
+    queue_.setJob(*item, queue_.engine().createJob(jobAddress, settings_.settings().saveFolder,
+                                                   std::string(fields[f::kResumeText])));
   }
   // Made here rather than at the first save, so that saving a large queue just loaded
   // does not cost the user-interface thread a moment.
@@ -231,7 +231,7 @@ QueueSaveResult QueueDatabase::saveQueueDatabase() {
     // Every transfer ends here, written or not: its pieces stay on disk for the resume text.
     std::string& resumeText = snapshot.back().resumeText;
     resumeText = queue_.engine().destroyJob(item->job, true);
-    item->job = nullptr;
+    queue_.setJob(*item, nullptr);
     for (StoredPiece& piece : parseResumeText(resumeText).pieces)
       keptPieces.push_back(std::move(piece.path));
   }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 int startedCount(const DownloadItem& item) { return item.job ? item.job->started : 0; }
@@ -20,8 +21,10 @@ void TransferScheduler::runScheduler() {
 }
 
 void TransferScheduler::collectFinishedJobs() {
-  for (DownloadItem* item = queue_.first(); item; item = item->next) {
-    if (!item->job) continue;
+  // A copy: completing an item can take its job away.
+  const std::vector<DownloadItem*> withJobs(queue_.itemsWithJobs().begin(),
+                                            queue_.itemsWithJobs().end());
+  for (DownloadItem* item : withJobs) {
     ItemCommands::noteReply(*item);
     if (item->job->result != kJobNoResult) {
       commands_.completeItem(*item);
@@ -31,7 +34,7 @@ void TransferScheduler::collectFinishedJobs() {
         queue_.engine().reopenJob(*item->job);
       } else {
         queue_.engine().destroyJob(item->job, false);
-        item->job = nullptr;
+        queue_.setJob(*item, nullptr);
       }
     }
     // Every item with a job is refreshed at every step, so its texts move.
@@ -42,12 +45,29 @@ void TransferScheduler::collectFinishedJobs() {
 void TransferScheduler::startItems() {
   const Settings& settings = settings_.settings();
   if (settings.paused != 0) return;
-  int active = 0;
-  for (DownloadItem* item = queue_.first(); item; item = item->next)
+  // Only items with a job can be active.
+  size_t active = 0;
+  for (const DownloadItem* item : queue_.itemsWithJobs())
     if (ItemCommands::isActive(*item)) ++active;
-  for (int n = settings.filesAtOnce - active; n >= 1; --n) {
+  if (static_cast<int>(active) >= settings.filesAtOnce) return;
+  // Every Queued item transfers already: nothing to look for.
+  if (queue_.queuedCount() <= active) return;
+  // The last look found nothing to start (every candidate's server full), and nothing that
+  // could make a candidate has happened since: no item Queued, none stopped, no connection
+  // ended.
+  StartLook look{queue_.changeCount(), queue_.queuedCount(), active,
+                 queue_.engine().connectionsByHost()};
+  if (nothingToStart_ && *nothingToStart_ == look) return;
+  nothingToStart_.reset();
+  for (int n = settings.filesAtOnce - static_cast<int>(active); n >= 1; --n) {
     DownloadItem* next = nextItemToStart();
-    if (next) commands_.startItem(*next);
+    if (!next) {
+      nothingToStart_ = std::move(look);
+      return;
+    }
+    commands_.startItem(*next);
+    // Not started (no connection to the Internet): the next look would choose it again.
+    if (!ItemCommands::isActive(*next)) return;
   }
 }
 

@@ -1,4 +1,9 @@
 #pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
 #include "download/download_queue.h"
 #include "download/item_commands.h"
 #include "transfer/transfer_engine.h"
@@ -37,6 +42,15 @@ class TransferScheduler {
   DownloadItem* nextItemToStart();
 
  private:
+  // What a look for an item to start depended on.
+  struct StartLook {
+    uint64_t changes;
+    size_t queued;
+    size_t active;
+    std::unordered_map<std::string, int> connectionsByHost;
+    bool operator==(const StartLook&) const = default;
+  };
+
   void collectFinishedJobs();
   void startItems();
 
@@ -45,4 +59,5 @@ class TransferScheduler {
   RowList<DownloadItem>& rows_;
   const SettingsStore& settings_;
   SiteSteps* site_;
+  std::optional<StartLook> nothingToStart_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -7,7 +8,8 @@
 #include "platform/row_list.h"
 
 // A list view in memory: rows in display order with their cells, images and selection.
-// It counts cell writes, so a test can see that unchanged cells are left alone.
+// It counts cell writes, so a test can see that unchanged cells are left alone, and the
+// records asked for, so a test can see what a walk over the rows costs.
 template <class Record>
 class FakeRowList final : public RowList<Record> {
  public:
@@ -24,7 +26,10 @@ class FakeRowList final : public RowList<Record> {
     return static_cast<int>(std::count_if(rows.begin(), rows.end(),
                                           [](const Row& r) { return r.selected; }));
   }
-  Record* rowRecord(int row) const override { return valid(row) ? rows[row].record : nullptr; }
+  Record* rowRecord(int row) const override {
+    ++recordsAsked;
+    return valid(row) ? rows[row].record : nullptr;
+  }
   bool isSelected(int row) const override { return valid(row) && rows[row].selected; }
   Record* selectionMarkRecord() const override { return rowRecord(selectionMark); }
   int findRow(const Record* record) const override {
@@ -89,6 +94,7 @@ class FakeRowList final : public RowList<Record> {
   int deletes = 0;
   int deleteAlls = 0;
   int batches = 0;
+  mutable int64_t recordsAsked = 0;
 
  private:
   bool valid(int row) const { return row >= 0 && row < static_cast<int>(rows.size()); }

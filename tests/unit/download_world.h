@@ -105,7 +105,7 @@ struct DownloadWorld {
   // Makes the item Done with a saved file of these bytes at path.
   void saveFile(DownloadItem& item, const std::string& path, const std::string& bytes) {
     files.putFile(path, bytes);
-    item.state = DownloadState::Done;
+    queue.setState(item, DownloadState::Done);
     item.savedPath = path;
     item.size = static_cast<int64_t>(bytes.size());
   }

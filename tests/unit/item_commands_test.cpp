@@ -45,9 +45,9 @@ TEST_F(ItemCommandsTest, ShowsEachStateInTheStatusColumn) {
   DownloadItem* failed = world.add("http://h/c.zip");
   DownloadItem* inactive = world.add("http://h/d.zip");
   world.saveFile(*done, "C:\\s\\b.zip", std::string(1025, 'b'));
-  failed->state = DownloadState::Failed;
+  world.queue.setState(*failed, DownloadState::Failed);
   failed->message = "Not Found";
-  inactive->state = DownloadState::Inactive;
+  world.queue.setState(*inactive, DownloadState::Inactive);
 
   ItemColumns c = commands.itemColumns(*queued);
   EXPECT_EQ(c.status, "");
@@ -104,7 +104,7 @@ TEST_F(ItemCommandsTest, SetInactiveStopsATransferAndDiscardsItsPieces) {
   });
   DownloadItem* item = world.add("http://h/big.bin");
   world.showNewRows();
-  item->job = world.engine.createJob(item->address, kSaveFolder, "");
+  world.queue.setJob(*item, world.engine.createJob(item->address, kSaveFolder, ""));
   item->job->wanted = 1;
   world.engine.runJobPass();
   ASSERT_TRUE(world.internet.waitForBlockedCalls(1));

@@ -57,7 +57,7 @@ TEST(ItemPropertiesTest, ADoneItemWhoseFileWasDeletedKeepsThePathButCannotOpenIt
 TEST(ItemPropertiesTest, AFailedItemShowsItsMessage) {
   DownloadWorld world;
   DownloadItem* item = world.add("http://example.com/gone.txt");
-  item->state = DownloadState::Failed;
+  world.queue.setState(*item, DownloadState::Failed);
   item->message = "Not Found";
   EXPECT_EQ(itemProperties(world.commands, *item).status, "Not Found");
 }

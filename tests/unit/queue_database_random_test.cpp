@@ -154,18 +154,18 @@ class QueueDatabaseRandomTest : public testing::Test {
         "ftp://f/pub/\r\nhttp://h/missing.htm\r\nhttp://h/first\r\nhttp://h/done.zip\r\n"
         "http://h/%41%20b.txt\r\ngopher://g/1/x\r\nhttp://h:81/q?a=%0D%0A");
     DownloadItem* item = world.queue.first();
-    item->state = DownloadState::Inactive;
+    world.queue.setState(*item, DownloadState::Inactive);
     item = item->next;
-    item->state = DownloadState::Failed;
+    world.queue.setState(*item, DownloadState::Failed);
     item->message = "404 Not Found";
     item = item->next;
     item->priority = -1;
     item = item->next;
-    item->state = DownloadState::Done;
+    world.queue.setState(*item, DownloadState::Done);
     item->size = 12345678901;
     item->savedPath = "C:\\s\\done.zip";
     item = item->next;
-    item->job = world.engine.createJob(item->address, "C:\\dl", "");
+    world.queue.setJob(*item, world.engine.createJob(item->address, "C:\\dl", ""));
     EXPECT_EQ(database.saveQueueDatabase(), QueueSaveResult::kWritten);
     return world.files.contents(kDatabase).value_or("");
   }

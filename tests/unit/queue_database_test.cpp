@@ -92,11 +92,11 @@ TEST_F(QueueDatabaseTest, WritesADoneItemAsOneLineWithItsSizeAndSavedPath) {
 TEST_F(QueueDatabaseTest, WritesTheLettersOfEachStateAndThePriorityOfQueuedItems) {
   world.add("http://h/1")->priority = -1;
   DownloadItem* failed = world.add("http://h/2");
-  failed->state = DownloadState::Failed;
+  world.queue.setState(*failed, DownloadState::Failed);
   failed->message = "Cannot Save";
   failed->size = 10;  // only a Done item's size is written
   DownloadItem* inactive = world.add("http://h/3");
-  inactive->state = DownloadState::Inactive;
+  world.queue.setState(*inactive, DownloadState::Inactive);
   inactive->priority = 1;  // only a Queued item's priority is written
   world.add("http://h/4");
   ASSERT_EQ(database.saveQueueDatabase(), QueueSaveResult::kWritten);
@@ -112,9 +112,9 @@ TEST_F(QueueDatabaseTest, WritesTheLettersOfEachStateAndThePriorityOfQueuedItems
 
 TEST_F(QueueDatabaseTest, ReadsBackWhatItWroteOnTheNextStart) {
   world.queue.addAddresses("https://user:pw@Host.example:8443/a/b/file.tar.gz?x=1#top");
-  world.add("ftp://f/pub/")->state = DownloadState::Inactive;
+  world.queue.setState(*world.add("ftp://f/pub/"), DownloadState::Inactive);
   DownloadItem* failed = world.add("http://h/missing.htm");
-  failed->state = DownloadState::Failed;
+  world.queue.setState(*failed, DownloadState::Failed);
   failed->message = "503 Service\r\nUnavailable";
   world.add("http://h/first")->priority = 1;
   DownloadItem* done = world.add("http://h/done.zip");
@@ -267,7 +267,8 @@ TEST_F(QueueDatabaseFailureTest, AFailedSaveKeepsOnlyThePiecesThePreviousDatabas
                                        "-1", "", "", "P", "0", "", "1000\t0\t" + named + "\t"}));
   ASSERT_EQ(database.loadQueueDatabase().restored, 1u);
   DownloadItem* other = item("http://h/0");
-  other->job = world.engine.createJob(other->address, kSaveFolder, "1000\t500\t" + unnamed + "\t");
+  world.queue.setJob(
+      *other, world.engine.createJob(other->address, kSaveFolder, "1000\t500\t" + unnamed + "\t"));
   ASSERT_EQ(other->job->workers.size(), 1u);
 
   world.files.failOperation(FakeFiles::Op::kReplace, os_error::kAccessDenied);
@@ -481,9 +482,10 @@ TEST_F(QueueDatabaseTest, ASavedTransferKeepsItsPiecesAndTheirResumeText) {
   const std::string piece = pieceIn(kSaveFolder, 9);
   world.files.putFile(piece, std::string(300, 'p'));
   DownloadItem* a = world.add("http://h/a.bin");
-  a->job = world.engine.createJob(a->address, kSaveFolder, "900\t0\t" + piece + "\t");
+  world.queue.setJob(*a,
+                     world.engine.createJob(a->address, kSaveFolder, "900\t0\t" + piece + "\t"));
   DownloadItem* b = world.add("http://h/b.bin");
-  b->job = world.engine.createJob(b->address, kSaveFolder, "");
+  world.queue.setJob(*b, world.engine.createJob(b->address, kSaveFolder, ""));
   ASSERT_EQ(database.saveQueueDatabase(), QueueSaveResult::kWritten);
   EXPECT_EQ(a->job, nullptr);
   EXPECT_EQ(b->job, nullptr);

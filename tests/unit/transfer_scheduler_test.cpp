@@ -23,9 +23,10 @@ class TransferSchedulerTest : public testing::Test {
     });
   }
 
-  int activeCount() {
+  int activeCount() { return activeCount(world); }
+  static int activeCount(const DownloadWorld& in) {
     int active = 0;
-    for (DownloadItem* item = world.queue.first(); item; item = item->next)
+    for (DownloadItem* item = in.queue.first(); item; item = item->next)
       active += ItemCommands::isActive(*item) ? 1 : 0;
     return active;
   }
@@ -75,6 +76,43 @@ TEST_F(TransferSchedulerTest, StartsUpToFilesAtOnceAndTheNextWhenOneEnds) {
     EXPECT_EQ(world.files.contents(item->savedPath), FakeBody::pattern(100)->bytes());
   }
   EXPECT_EQ(world.rows.text(4, 0), "Done");
+}
+
+// Passes while nothing changes: eight files of one server transfer (all it takes), two more
+// of it wait Queued, twelve places are free and every other item is Done. A pass then looks
+// at no row at all, however long the list; the waiting items still start when places free,
+// and once all is Done a pass again looks at no row.
+TEST_F(TransferSchedulerTest, APassWhileNothingChangesLooksAtNoRowHoweverLongTheList) {
+  for (const int items : {1'000, 20'000}) {
+    DownloadWorld world;
+    const int gate = world.internet.makeGate(0);
+    world.serveGated("h", FakeBody::pattern(100), gate);
+    world.setNumber("get", &Settings::filesAtOnce, 20);
+    std::string addresses;
+    for (int n = 0; n < items; ++n) addresses += "http://h/" + std::to_string(100000 + n) + "\r\n";
+    world.queue.addAddresses(addresses);
+    int queued = 0;
+    for (DownloadItem* item = world.queue.first(); item; item = item->next) {
+      if (queued < 10 && item->address.fullAddress.back() % 7 == 0) {
+        ++queued;
+      } else {
+        world.queue.setState(*item, DownloadState::Done);
+      }
+    }
+    world.showNewRows();
+    ASSERT_TRUE(world.runUntil([&] { return activeCount(world) == kMostConnectionsPerHost; }));
+    world.scheduler.runScheduler();
+    const int64_t before = world.rows.recordsAsked;
+    for (int pass = 0; pass < 50; ++pass) world.scheduler.runScheduler();
+    EXPECT_EQ(world.rows.recordsAsked - before, 0) << items;
+    EXPECT_EQ(activeCount(world), kMostConnectionsPerHost) << items;
+
+    world.internet.openGate(gate);
+    ASSERT_TRUE(world.runUntil([&] { return world.queue.queuedCount() == 0; })) << items;
+    const int64_t done = world.rows.recordsAsked;
+    for (int pass = 0; pass < 50; ++pass) world.scheduler.runScheduler();
+    EXPECT_EQ(world.rows.recordsAsked - done, 0) << items;
+  }
 }
 
 // The pass that finds a file finished starts the next item's transfer: nothing else would
@@ -148,7 +186,7 @@ TEST_F(TransferSchedulerTest, PrefersFewerConnectionsOrElseHigherPriorityAndTheL
   world.showNewRows();
   // A Get First item whose job has already started two workers, now idle.
   first->priority = 1;
-  first->job = world.engine.createJob(first->address, kSaveFolder, "");
+  world.queue.setJob(*first, world.engine.createJob(first->address, kSaveFolder, ""));
   first->job->started = 2;
   ASSERT_FALSE(ItemCommands::isActive(*first));
 

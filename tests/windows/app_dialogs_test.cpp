@@ -60,7 +60,7 @@ class Dialogs : public AppFixture {
   }
   void makeDone(DownloadItem& item, const std::string& path) {
     files_.putFile(path, "content");
-    item.state = DownloadState::Done;
+    app_->queue().setState(item, DownloadState::Done);
     item.savedPath = path;
   }
 };

@@ -129,14 +129,14 @@ TEST_F(DownloadWindow, StatusColumnSortPutsFailedDoneQueuedInactive) {
   open(ProcessRole::kDownload);
   addAddresses("http://h/1\r\nhttp://h/2\r\nhttp://h/3\r\nhttp://h/4\r\nhttp://h/5");
   DownloadItem* item = app_->queue().first();
-  item->state = DownloadState::Inactive;
+  app_->queue().setState(*item, DownloadState::Inactive);
   item = item->next;
-  item->state = DownloadState::Failed;
+  app_->queue().setState(*item, DownloadState::Failed);
   item->message = "Not Found";
   item = item->next;
-  item->state = DownloadState::Done;
+  app_->queue().setState(*item, DownloadState::Done);
   item = item->next;
-  item->state = DownloadState::Failed;
+  app_->queue().setState(*item, DownloadState::Failed);
   item->message = "Cannot Save";
   item->next->priority = 1;
   clickHeader(0);
@@ -156,7 +156,7 @@ TEST_F(DownloadWindow, FirstRowsTakeTheDefaultOrderAFullSortWouldGive) {
       "http://h/coop\r\nhttp://h/A\r\nhttp://h/c");
   int n = 0;
   for (DownloadItem* item = app_->queue().first(); item; item = item->next, ++n)
-    if (n % 3 == 1) item->state = DownloadState::Done;
+    if (n % 3 == 1) app_->queue().setState(*item, DownloadState::Done);
   app_->content()->addNewRows();
   std::vector<DownloadItem*> first;
   for (int row = 0; row < app_->downloadRows().rowCount(); ++row) first.push_back(rowItem(row));
@@ -171,7 +171,7 @@ TEST_F(DownloadWindow, StatusLineCountsOneRowAndAThousandRows) {
   addAddresses("http://h/only");
   app_->idlePass();
   EXPECT_EQ(app_->surface().statusText(), "1 file  1 to get");
-  app_->queue().first()->state = DownloadState::Done;
+  app_->queue().setState(*app_->queue().first(), DownloadState::Done);
   app_->idlePass();
   EXPECT_EQ(app_->surface().statusText(), "1 file");
 
@@ -218,7 +218,7 @@ TEST_F(DownloadWindow, RewritingARowRepaintsOnlyTheCellsThatChanged) {
   EXPECT_EQ(cell(0, 0), "First");
   EXPECT_EQ(cellsToPaint(list(), 0), (std::vector<bool>{true, false, false, false, false, false}));
   ValidateRect(list(), nullptr);
-  item.state = DownloadState::Done;
+  app_->queue().setState(item, DownloadState::Done);
   item.size = 2048;
   item.savedPath = "C:\\d\\file.zip";
   app_->commands().refreshRow(item);
@@ -290,7 +290,7 @@ TEST_F(DownloadMenu, OffersTheSavedFileOfADoneItem) {
   DownloadItem& done = *rowItem(0);
   files_.putFolder("C:\\d");
   files_.putFile("C:\\d\\a.zip", "bytes");
-  done.state = DownloadState::Done;
+  app_->queue().setState(done, DownloadState::Done);
   done.savedPath = "C:\\d\\a.zip";
   select(0);
   HMENU menu = loadDownloadMenu();

@@ -119,13 +119,14 @@ TEST_F(QueueDatabaseWin32Test, SavesAndLoadsTheQueueWithAStoppedTransfer) {
   {
     Model first(folders);
     DownloadItem* done = first.queue.insertItem(first.parser.parseAddress("http://h/big.iso"));
-    done->state = DownloadState::Done;
+    first.queue.setState(*done, DownloadState::Done);
     done->size = 6'000'000'000;
     done->savedPath = "C:\\saved\\big.iso";
     DownloadItem* failed = first.queue.insertItem(first.parser.parseAddress("http://h/gone"));
-    failed->state = DownloadState::Failed;
+    first.queue.setState(*failed, DownloadState::Failed);
     failed->message = "410\r\nGone";
-    first.queue.insertItem(first.parser.parseAddress("ftp://f/x"))->state = DownloadState::Inactive;
+    first.queue.setState(*first.queue.insertItem(first.parser.parseAddress("ftp://f/x")),
+                         DownloadState::Inactive);
     DownloadItem* waiting = first.queue.insertItem(first.parser.parseAddress("http://h/part.zip"));
     waiting->priority = 1;
     // A piece of it on disk, as a worker leaves one.
@@ -137,7 +138,8 @@ TEST_F(QueueDatabaseWin32Test, SavesAndLoadsTheQueueWithAStoppedTransfer) {
       ASSERT_TRUE(file);
       ASSERT_TRUE(FileOps::writeText(*file, std::string(1500, 'p')));
     }
-    waiting->job = first.engine.createJob(waiting->address, folder, "4000\t0\t" + piece + "\t");
+    first.queue.setJob(
+        *waiting, first.engine.createJob(waiting->address, folder, "4000\t0\t" + piece + "\t"));
     ASSERT_EQ(waiting->job->workers.size(), 1u);
 
     ASSERT_EQ(first.database.saveQueueDatabase(), QueueSaveResult::kWritten);

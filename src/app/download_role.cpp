@@ -192,10 +192,13 @@ LRESULT DownloadRole::onCustomDraw(NMLVCUSTOMDRAW& draw, bool& handled) {
   handled = true;
   const DWORD stage = draw.nmcd.dwDrawStage;
   if (stage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
-  if (stage == CDDS_ITEMPREPAINT) return CDRF_NOTIFYSUBITEMDRAW;
+  const DownloadItem* item = app_.downloadRows().rowRecord(static_cast<int>(draw.nmcd.dwItemSpec));
+  // Each message to this window costs under Wine: only a row with a Size bar has its cells
+  // drawn one by one, each with a message of its own.
+  if (stage == CDDS_ITEMPREPAINT)
+    return showsSizeBar(item) ? CDRF_NOTIFYSUBITEMDRAW : CDRF_DODEFAULT;
   if (stage == (CDDS_ITEMPREPAINT | CDDS_SUBITEM) &&
-      paintSizeCell(draw, app_.downloadRows().rowRecord(static_cast<int>(draw.nmcd.dwItemSpec)),
-                    app_.windows().list, app_.theme()))
+      paintSizeCell(draw, item, app_.windows().list, app_.theme()))
     return CDRF_SKIPDEFAULT;
   return CDRF_DODEFAULT;
 }

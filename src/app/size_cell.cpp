@@ -43,13 +43,15 @@ RECT cellRect(HWND list, int row, int column) {
   return rect;
 }
 
+bool showsSizeBar(const DownloadItem* item) {
+  return item && item->job && !item->job->pieceMap.empty() && !jobSizeText(*item->job).empty();
+}
+
 bool paintSizeCell(const NMLVCUSTOMDRAW& draw, const DownloadItem* item, HWND list,
                    const Theme& theme) {
-  if (draw.iSubItem != kSizeColumn) return false;
-  if (!item || !item->job) return false;
+  if (draw.iSubItem != kSizeColumn || !showsSizeBar(item)) return false;
   const TransferJob& job = *item->job;
   const std::string sizeText = jobSizeText(job);
-  if (sizeText.empty() || job.pieceMap.empty()) return false;
 
   const int row = static_cast<int>(draw.nmcd.dwItemSpec);
   const bool selected =

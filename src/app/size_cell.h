@@ -13,5 +13,9 @@
 bool paintSizeCell(const NMLVCUSTOMDRAW& draw, const DownloadItem* item, HWND list,
                    const Theme& theme);
 
+// Whether the item's row has a Size bar: it is transferring, with a size text and a piece
+// map. Only such rows ask for their cells to be drawn one by one.
+bool showsSizeBar(const DownloadItem* item);
+
 // The sub-item rectangle of a cell; all 0 on failure.
 RECT cellRect(HWND list, int row, int column);

@@ -47,15 +47,20 @@ void pump() {
 
 int transferringWithBytes(App& app) {
   int n = 0;
-  for (DownloadItem* item = app.queue().first(); item; item = item->next)
-    if (item->job && item->job->bytesGot > 0 && !item->job->pieceMap.empty()) ++n;
+  for (const DownloadItem* item : app.queue().itemsWithJobs())
+    if (item->job->bytesGot > 0 && !item->job->pieceMap.empty()) ++n;
   return n;
 }
+
+// The items are spread over three servers, so that twenty transfer at once (a server takes
+// at most eight connections).
+constexpr int kHosts = 3;
 
 // A line of haulix.db: fields 1 to 17, each followed by CR, and LF.
 std::string databaseLine(int i, bool done) {
   const std::string n = std::to_string(i);
-  std::string line = "http://\r\r\rh\r\r/files/\rfile" + n + "\r.zip\r\r";
+  const std::string host = "h" + std::to_string(i % kHosts);
+  std::string line = "http://\r\r\r" + host + "\r\r/files/\rfile" + n + "\r.zip\r\r";
   if (done) {
     line += "D\r" + std::to_string(1000 + i) + "\rC:\\saved\\file" + n + ".zip\r\rD\r\r";
   } else {
@@ -92,11 +97,13 @@ int main(int argc, char** argv) {
   auto internet = std::make_unique<FakeInternet>();
   FakeInternet& net = *internet;
   auto body = FakeBody::pattern(8 << 20);
-  net.setServer("h", 80, [body](const FakeRequest& request) {
-    FakeReply reply = FakeInternet::fileReply(request, body);
-    reply.stallAt = 1 << 20;  // each transfer stops a part of the way in, and stays
-    return reply;
-  });
+  for (int host = 0; host < kHosts; ++host) {
+    net.setServer("h" + std::to_string(host), 80, [body](const FakeRequest& request) {
+      FakeReply reply = FakeInternet::fileReply(request, body);
+      reply.stallAt = 1 << 20;  // each transfer stops a part of the way in, and stays
+      return reply;
+    });
+  }
   Platform platform{files, ids,      clock,      rules,
                     shell, registry, connection, [&internet] { return std::move(internet); }};
   auto start = Timer::now();
@@ -139,8 +146,7 @@ int main(int argc, char** argv) {
               millisecondsSince(start) / kPasses);
   start = Timer::now();
   for (int n = 0; n < kPasses; ++n)
-    for (DownloadItem* item = app.queue().first(); item; item = item->next)
-      if (item->job) app.downloadRows().findRow(item);
+    for (DownloadItem* item : app.queue().itemsWithJobs()) app.downloadRows().findRow(item);
   std::printf("  of which finding the %d rows: %.2f ms\n", kTransferring,
               millisecondsSince(start) / kPasses);
 

@@ -176,7 +176,9 @@ TEST_F(Dialogs, DownloadListColumnsKeepTheirFormatsBehindThePlaceholder) {
     ASSERT_TRUE(SendMessageA(list(), LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(&column)));
     EXPECT_STREQ(text, names[c]);
     EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, c == 2 ? LVCFMT_RIGHT : LVCFMT_LEFT) << c;
-    if (c != 2) EXPECT_TRUE(column.fmt & LVCFMT_BITMAP_ON_RIGHT) << c;
+    if (c != 2) {
+      EXPECT_TRUE(column.fmt & LVCFMT_BITMAP_ON_RIGHT) << c;
+    }
   }
 }
 

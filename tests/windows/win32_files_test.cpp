@@ -40,7 +40,9 @@ class Win32FilesTest : public ::testing::Test {
     const std::string path = root + "\\" + name;
     auto file = ops.createForWriting(true, path);
     EXPECT_TRUE(file);
-    if (file) EXPECT_TRUE(FileOps::writeText(*file, bytes));
+    if (file) {
+      EXPECT_TRUE(FileOps::writeText(*file, bytes));
+    }
     return path;
   }
 

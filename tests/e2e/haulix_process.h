@@ -123,7 +123,9 @@ POINT openLinkCentre();
 HWND waitForMenu(DWORD milliseconds);
 // The shown dialog with this title once one is shown; null after the limit.
 HWND waitForShownDialog(const char* title, DWORD milliseconds);
-// Picks the command of the shown menu with its underlined letter and waits for the dialog
-// with this title that it opens. A letter posted before the menu's own loop reads its queue
-// is lost, so it is posted again every 2 s while the menu still shows without the dialog.
-HWND chooseDialogFromMenu(HWND menu, char letter, const char* title, DWORD milliseconds);
+// Clicks the Download Window's "Open" link, picks the command of the menu it shows with its
+// underlined letter and returns the dialog with this title that it opens; whenShown runs
+// once the menu first shows. A menu dismissed without its command is opened again; null
+// after the limit.
+HWND chooseFromOpenMenu(HWND window, char letter, const char* title, DWORD milliseconds,
+                        const std::function<void()>& whenShown = {});

@@ -90,12 +90,7 @@ TEST(ThePackage, StartedWhereItWasUnpackedSetsItselfUpAndRuns) {
 
   // About Haulix from the banner's Open menu, as a user opens it.
   ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) != FALSE; }, 60000));
-  const POINT open = openLinkCentre();
-  PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(open.x, open.y));
-  PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(open.x, open.y));
-  HWND menu = waitForMenu(60000);
-  ASSERT_NE(menu, nullptr) << "the Open menu";
-  HWND about = chooseDialogFromMenu(menu, 'a', "About Haulix", 60000);
+  HWND about = chooseFromOpenMenu(window, 'a', "About Haulix", 120000);
   ASSERT_NE(about, nullptr);
   EXPECT_TRUE(pictureShowing(
       "C:\\haulix-e2e\\shots\\package-about.ppm", GetTickCount(),

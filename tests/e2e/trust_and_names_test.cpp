@@ -88,12 +88,7 @@ class TrustAndNames : public testing::Test {
   // ticked (photographed), then OK in the dialog and in the sheet.
   static void acceptCertificatesOf(HWND window, const char* site) {
     // From the banner's Open menu (its key letter O).
-    const POINT open = openLinkCentre();
-    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(open.x, open.y));
-    PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(open.x, open.y));
-    HWND menu = waitForMenu(30000);
-    ASSERT_NE(menu, nullptr) << "the Open menu";
-    HWND sheet = chooseDialogFromMenu(menu, 'o', "Options", 60000);
+    HWND sheet = chooseFromOpenMenu(window, 'o', "Options", 120000);
     ASSERT_NE(sheet, nullptr);
     SendMessageA(sheet, PSM_SETCURSEL, kPasswordsPage, 0);
     HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));

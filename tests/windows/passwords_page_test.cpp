@@ -153,8 +153,8 @@ TEST_F(PasswordsPageTest, ASiteCanAcceptCertificateErrorsWithNothingElseAndKeeps
     EXPECT_TRUE(d.enabled(site, IDOK));
     saveScreenshot(site, "site_dialog_certificates");
     d.click(site, IDOK);
-    EXPECT_TRUE(d.waitGone(site));
-    ASSERT_EQ(rows(page), 2);
+    // The page adds the row after the dialog has gone.
+    ASSERT_TRUE(d.waitUntil([&] { return rows(page) == 2; })) << rows(page);
     EXPECT_EQ(cell(page, 0, 4), "");
     EXPECT_EQ(cell(page, 1, 4), "Accepted");
     saveScreenshot(sheet, "options_passwords_certificates");

@@ -166,13 +166,15 @@ TEST_F(EndToEnd, TenHandedOverAddressesEndDoneTheTrayStartAndExitSaveTheQueue) {
   RemoteList rows(listOf(window));
   ASSERT_TRUE(rows.ok());
 
-  // Ten files of different sizes, sent slowly enough to be seen transferring.
+  // Ten files of different sizes, sent slowly enough to be seen transferring; the first
+  // takes some 20 s, so that a picture taken on a busy machine still finds its bar.
   std::string addresses;
   std::vector<uint64_t> sizes;
   for (int i = 0; i < 10; ++i) {
     sizes.push_back(600000 + 150000 * i);
     addresses += server_.address("/gen/" + std::to_string(sizes[i]) + "/file" + std::to_string(i) +
-                                 ".bin?seed=" + std::to_string(i + 1) + "&rate=1500000") +
+                                 ".bin?seed=" + std::to_string(i + 1) +
+                                 (i == 0 ? "&rate=30000" : "&rate=1500000")) +
                  "\r\n";
   }
   EXPECT_EQ(handOver(window, addresses), TRUE);

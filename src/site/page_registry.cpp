@@ -12,6 +12,7 @@ PageRegistry::~PageRegistry() {
 }
 
 void PageRegistry::clear() {
+  byAddress_.clear();
   index_.clear();
   while (first_) {
     SitePage* next = first_->nextPage;
@@ -62,6 +63,12 @@ SitePage* PageRegistry::findOrAddPage(UrlParts&& address) {
   const std::string& key = address.fullAddress;  // used before the address moves
   SitePage* before = nullptr;                    // the new page goes between before and after
   SitePage* after = nullptr;
+  if (auto known = byAddress_.find(key); known != byAddress_.end()) {
+    // Where the walk would have stopped.
+    cursorPlace_ = known->second;
+    cursor_ = *cursorPlace_;
+    return cursor_;
+  }
   if (cursor_) {
     int sign = 0;
     SitePage* stop = searchFromCursor(key, sign);
@@ -83,6 +90,7 @@ SitePage* PageRegistry::findOrAddPage(UrlParts&& address) {
   auto hint = index_.end();
   if (cursor_) hint = after == cursor_ ? cursorPlace_ : std::next(cursorPlace_);
   auto place = index_.insert(hint, page);
+  byAddress_.emplace(page->address.fullAddress, place);
   if (!cursor_) {
     cursor_ = page;
     cursorPlace_ = place;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fakes/fake_file_types.h"
-#include "fakes/fake_text_rules.h"
+#include "fakes/counting_text_rules.h"
 #include "url/address.h"
 
 namespace {
@@ -36,7 +36,7 @@ class PageRegistryTest : public testing::Test {
     return all;
   }
 
-  FakeTextRules rules;
+  CountingTextRules rules;
   ByteText text{rules};
   FakeFileTypes types;
   AddressParser parser{text, types};
@@ -95,8 +95,34 @@ TEST_F(PageRegistryTest, ScatteredAddressesKeepTheOrderAndFindTheirPages) {
 
 // The locale comparison ignores the soft hyphen; two addresses that differ by one are still
 // two pages.
+// The locale's comparison costs a call into the system each: a known address is found by
+// its bytes, and the cursor rests on it as after a walk.
+TEST_F(PageRegistryTest, KnownAddressesAreFoundWithoutAskingTheLocale) {
+  std::vector<UrlParts> parts;
+  for (int i = 0; i < 500; ++i)
+    parts.push_back(parser.parseAddress("http://h/" + std::to_string(i * 7919 % 500)));
+  std::vector<SitePage*> pages;
+  for (const UrlParts& address : parts) pages.push_back(registry.findOrAddPage(address));
+  const size_t comparisons = rules.comparisons;
+  for (size_t i = parts.size(); i-- > 0;) {
+    EXPECT_EQ(registry.findOrAddPage(parts[i]), pages[i]);
+    EXPECT_EQ(registry.cursor(), pages[i]);
+  }
+  EXPECT_EQ(rules.comparisons, comparisons);
+  // The cursor's place in the index is right: a new address beside it is put in order
+  // with a few comparisons (the walk's two, the index's check of its hint), not a search.
+  const UrlParts near = parser.parseAddress("http://h/499");
+  const UrlParts beside = parser.parseAddress("http://h/499a");
+  registry.findOrAddPage(near);
+  const size_t before = rules.comparisons;
+  SitePage* added = registry.findOrAddPage(beside);
+  EXPECT_LE(rules.comparisons - before, 6u);
+  EXPECT_EQ(added->prevPage->address.fullAddress, "http://h/499");
+  EXPECT_EQ(addresses().size(), 501u);
+}
+
 TEST_F(PageRegistryTest, AddressesTheLocaleCallsEqualStayApart) {
-  rules.ignoredBytes = {0xAD};
+  rules.rules.ignoredBytes = {0xAD};
   SitePage* plain = add("http://h/a");
   SitePage* hyphen = add("http://h/a\xAD");
   EXPECT_NE(plain, hyphen);

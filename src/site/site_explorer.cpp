@@ -24,7 +24,7 @@ SiteExplorer::SiteExplorer(const ByteText& text, const AddressParser& parser, Fi
       outgoing_(outgoingAddresses),
       registry_(text),
       tree_(views.tree, views.frame, text),
-      list_(views.rows, tree_, text),
+      list_(views.rows, tree_, registry_),
       extractor_(text, parser, registry_, fileOps) {}
 
 SiteExplorer::~SiteExplorer() {

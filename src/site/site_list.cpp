@@ -89,10 +89,18 @@ bool SiteList::addWaitingRows() {
   waiting.swap(waiting_);
   std::erase_if(waiting, [](const SitePage* page) { return page->listed != 1; });
   if (waiting.empty()) return false;
-  // The registry's order.
-  std::sort(waiting.begin(), waiting.end(), [this](const SitePage* a, const SitePage* b) {
-    return text_.compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
-  });
+  // The registry's order. Pages waiting for a row are exactly those marked 1: when they
+  // are more than a few of the registry's pages, its list is walked for them, which asks
+  // the locale's comparison nothing; a few are sorted.
+  if (waiting.size() * kWalkOverSort >= registry_.size()) {
+    waiting.clear();
+    for (SitePage* page = registry_.first(); page; page = page->nextPage)
+      if (page->listed == 1) waiting.push_back(page);
+  } else {
+    std::sort(waiting.begin(), waiting.end(), [this](const SitePage* a, const SitePage* b) {
+      return text_.compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
+    });
+  }
   const int before = rows_.rowCount();
   const int count = static_cast<int>(waiting.size());
   rows_.beginBatch(count);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/row_list.h"
+#include "site/page_registry.h"
 #include "site/site_tree.h"
 
 // Which addresses the Site List shows, and its rows. The list shows the links of the page
@@ -12,8 +13,8 @@
 // Rows are only ever added, or all removed together.
 class SiteList {
  public:
-  SiteList(RowList<SitePage>& rows, SiteTree& tree, const ByteText& text)
-      : rows_(rows), tree_(tree), text_(text) {}
+  SiteList(RowList<SitePage>& rows, SiteTree& tree, const PageRegistry& registry)
+      : rows_(rows), tree_(tree), registry_(registry), text_(registry.text()) {}
 
   // With `clear`, first every row and every mark go. Then the selected page and its links
   // (the root: the links of every page in crawl order) are marked for a row.
@@ -43,6 +44,10 @@ class SiteList {
 
   RowList<SitePage>& rows() const { return rows_; }
 
+  // Rows added at once beyond which the registry is walked for them rather than sorted:
+  // a step of the walk costs a pointer, a comparison of the sort a call into the locale.
+  static constexpr size_t kWalkOverSort = 64;
+
  private:
   void markLinksOf(SitePage& page);
   // Marks the links of the places added to the crawl order since the last walk.
@@ -50,6 +55,7 @@ class SiteList {
 
   RowList<SitePage>& rows_;
   SiteTree& tree_;
+  const PageRegistry& registry_;
   const ByteText& text_;
   // Pages marked since the list was last cleared, and those of them still without a row.
   std::vector<SitePage*> marked_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,32 @@ TEST_F(SiteListTest, GetHandsOverTheSelectedRowsInRowOrder) {
   world.rows.select(1);
   world.explorer.sendSelectedToQueue();
   EXPECT_EQ(world.outgoing, world.rowAddresses()[1] + "\r\n" + world.rowAddresses()[4] + "\r\n");
+}
+
+// New rows come in address order: many are picked from the registry's own order, asking
+// the locale nothing; a few among many pages are sorted.
+TEST_F(SiteListTest, WaitingPagesGetTheirRowsInAddressOrder) {
+  for (int i = 0; i < 200; ++i) world.page("http://h/p" + std::to_string(i));
+  SitePage& home = page("http://h/");
+  struct Case {
+    size_t marked;
+    bool sorted;
+  };
+  for (const Case& c : {Case{3, true}, Case{200, false}}) {
+    const size_t marked = c.marked;
+    world.explorer.list().clearMarks();
+    std::vector<std::string> expected;
+    for (size_t i = 0; i < marked; ++i) {
+      const std::string address = "http://h/p" + std::to_string(199 - i);
+      world.explorer.list().markListed(page(address), home, nullptr);
+      expected.push_back(address);
+    }
+    std::sort(expected.begin(), expected.end());
+    const size_t comparisons = world.rules.comparisons;
+    world.explorer.addWaitingRows();
+    EXPECT_EQ(world.rowAddresses(), expected);
+    EXPECT_EQ(world.rules.comparisons > comparisons, c.sorted) << marked;
+  }
 }
 
 TEST_F(SiteListTest, SortColumnsCompareWhatTheyShow) {

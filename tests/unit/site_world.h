@@ -19,7 +19,7 @@
 #include "fakes/fake_row_list.h"
 #include "fakes/fake_shell.h"
 #include "fakes/fake_site_frame.h"
-#include "fakes/fake_text_rules.h"
+#include "fakes/counting_text_rules.h"
 #include "site/site_explorer.h"
 #include "url/address.h"
 #include "url/byte_text.h"
@@ -72,7 +72,7 @@ struct SiteWorld {
     return addresses;
   }
 
-  FakeTextRules rules;
+  CountingTextRules rules;
   ByteText text{rules};
   FakeFileTypes types;
   AddressParser parser{text, types};

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <utility>
 
+#include "platform/thread_pool.h"
 #include "transfer/resume_text.h"
 #include "transfer/worker_request.h"
 #include "url/byte_text.h"
@@ -310,9 +309,7 @@ std::string TransferEngine::uniqueWorkerId() {
 
 void TransferEngine::startWorkerThread(TransferWorker& worker) {
   ++liveThreads_;
-  try {
-    std::thread(&TransferEngine::workerThreadMain, this).detach();
-  } catch (const std::system_error&) {
+  if (!ThreadPool::shared().start([this] { workerThreadMain(); })) {
     // No thread will ever take the worker: stop it, so the job is started again later
     // instead of waiting for it for ever.
     --liveThreads_;

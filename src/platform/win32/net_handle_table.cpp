@@ -6,10 +6,10 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <vector>
+
+#include "platform/thread_pool.h"
 
 namespace {
 
@@ -83,14 +83,9 @@ double millisecondsSince(const LARGE_INTEGER& began) {
          static_cast<double>(frequency.QuadPart);
 }
 
-// Starts a detached thread; false when the system has none to give.
+// Runs the body on a thread of its own; false when the system has none to give.
 bool startDetached(std::function<void()> body) {
-  try {
-    std::thread(std::move(body)).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  }
+  return ThreadPool::shared().start(std::move(body));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ struct ThreadPool::State {
   std::deque<std::function<void()>> tasks;
   size_t waiting = 0;
   size_t made = 0;
+  size_t alive = 0;
 };
 
 ThreadPool::ThreadPool(std::chrono::milliseconds idleLimit) : state_(std::make_shared<State>()) {
@@ -38,6 +39,7 @@ bool ThreadPool::start(std::function<void()> task) {
       return true;
     }
     ++state_->made;
+    ++state_->alive;
   }
   try {
     std::thread(&ThreadPool::run, state_, std::move(task)).detach();
@@ -45,6 +47,7 @@ bool ThreadPool::start(std::function<void()> task) {
   } catch (const std::system_error&) {
     std::lock_guard lock(state_->mutex);
     --state_->made;
+    --state_->alive;
     return false;
   }
 }
@@ -59,7 +62,10 @@ void ThreadPool::run(const std::shared_ptr<State>& state, std::function<void()> 
     const bool got = state->handed.wait_for(lock, state->idleLimit,
                                             [&] { return !state->tasks.empty(); });
     --state->waiting;
-    if (!got) return;
+    if (!got) {
+      --state->alive;
+      return;
+    }
     task = std::move(state->tasks.front());
     state->tasks.pop_front();
   }
@@ -68,6 +74,11 @@ void ThreadPool::run(const std::shared_ptr<State>& state, std::function<void()> 
 size_t ThreadPool::threadsMade() const {
   std::lock_guard lock(state_->mutex);
   return state_->made;
+}
+
+size_t ThreadPool::threadsAlive() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->alive;
 }
 
 size_t ThreadPool::threadsWaiting() const {

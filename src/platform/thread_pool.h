@@ -23,8 +23,9 @@ class ThreadPool {
   // no thread (the task is then dropped, unrun).
   bool start(std::function<void()> task);
 
-  // Threads made so far, and threads waiting for a task now.
+  // Threads made so far, threads not ended yet, and threads waiting for a task now.
   size_t threadsMade() const;
+  size_t threadsAlive() const;
   size_t threadsWaiting() const;
 
   // The process's pool, whose threads wait ten seconds for a next task.

@@ -83,7 +83,8 @@ TEST(ThreadPool, AThreadLeftIdleEnds) {
   HeldTasks held;
   held.release();
   ASSERT_TRUE(pool.start(held.task()));
-  EXPECT_TRUE(eventually([&] { return held.done(1) && pool.threadsWaiting() == 0; }));
+  // Ended, not merely between its task and its wait.
+  EXPECT_TRUE(eventually([&] { return held.done(1) && pool.threadsAlive() == 0; }));
   ASSERT_TRUE(pool.start(held.task()));
   EXPECT_TRUE(eventually([&] { return held.done(2); }));
   EXPECT_EQ(pool.threadsMade(), 2u);

@@ -228,12 +228,15 @@ void TransferEngine::removeWorker(TransferWorker& worker) {
 }
 
 bool TransferEngine::makePieceFile(const std::string& folder, PieceFile& piece) {
-  if (!fileOps_.makeFolders(folder, false)) return false;
   // Without a fresh token two pieces would share one name and overwrite each other.
   const std::string token = ids_.newToken();
   if (token.empty()) return false;
   const std::string path = withoutTrailingSlashes(folder) + "\\haulix " + token + ".db";
+  // The folder is there nearly always: it is looked up (and made) only when the file cannot
+  // be made, which spares every piece the look-ups' round trips to the system, made under
+  // the lock.
   std::unique_ptr<WritableFile> file = fileOps_.createForWriting(true, path);
+  if (!file && fileOps_.makeFolders(folder, false)) file = fileOps_.createForWriting(true, path);
   if (!file) return false;
   piece.file = std::move(file);
   piece.path = path;

@@ -7,7 +7,9 @@
 #
 # Usage: bench/crawl-bench.sh [BUILD_DIR]   (the windows preset's build, default build/windows)
 # Environment: GENERATED=N adds a generated site of N pages (documents with fragment links,
-#              about N/2 documents); AT_ONCE (default "3 8"), the files at once of Haulix.
+#              about N/2 documents); AT_ONCE (default "3 8"), the files at once of Haulix;
+#              BEFORE=PATH also runs an earlier build's haulix_crawl.exe, in turn with this one,
+#              so that a change is measured against what it changed in the same run.
 #
 # Haulix is haulix_crawl.exe under Wine: the crawl of the Site Window on the real ports
 # (WinInet, Win32 files), its tree and list kept in memory. wget is `wget -r -l inf
@@ -22,6 +24,7 @@ crawler="$build/haulix_crawl.exe"
 docs=/usr/share/doc/python3.11/html
 generated=${GENERATED:-0}
 at_once=${AT_ONCE:-3 8}
+before=${BEFORE:-}
 
 for tool in nginx wget wine python3; do
   command -v "$tool" >/dev/null 2>&1 || [ -x "/usr/sbin/$tool" ] ||
@@ -29,6 +32,7 @@ for tool in nginx wget wine python3; do
 done
 [ -d "$docs" ] || { echo "crawl-bench: no $docs (scripts/setup.sh installs python3.11-doc)" >&2; exit 1; }
 [ -f "$crawler" ] || { echo "crawl-bench: no $crawler (cmake --build $build --target haulix_crawl)" >&2; exit 1; }
+[ -z "$before" ] || [ -f "$before" ] || { echo "crawl-bench: no $before" >&2; exit 1; }
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 
 work=$(mktemp -d /tmp/haulix-crawl-bench.XXXXXX)
@@ -176,14 +180,14 @@ log_lines() { wc -l <"$work/logs/access.log"; }
 # NAME DOCUMENTS REQUESTS REPEATED SECONDS PEAK_KIB WGET_SECONDS
 row() {
   awk -v n="$1" -v d="$2" -v r="$3" -v x="$4" -v s="$5" -v k="$6" -v w="$7" 'BEGIN {
-    printf "%-22s %9d %9d %8d %8.2f %9.0f %9.1f %8.2f\n", n, d, r, x, s, d / s, k / 1024, s / w }'
+    printf "%-28s %9d %9d %8d %8.2f %9.0f %9.1f %8.2f\n", n, d, r, x, s, d / s, k / 1024, s / w }'
 }
 
 run_site() {
   name=$1; start=$2; folder=$3
   echo
   echo "$name: $start"
-  printf '%-22s %9s %9s %8s %8s %9s %9s %8s\n' "" documents requests repeated seconds "docs/s" "peak MiB" "/ wget"
+  printf '%-28s %9s %9s %8s %8s %9s %9s %8s\n' "" documents requests repeated seconds "docs/s" "peak MiB" "/ wget"
   from=$(($(log_lines) + 1))
   set -- $(measure wget -q -r -l inf --spider -np -e robots=off -P "$work/wget" "$start")
   wget_s=$1; wget_kib=$2
@@ -191,14 +195,21 @@ run_site() {
   wget_docs=$1
   row "wget -r --spider" "$1" "$2" "$3" "$wget_s" "$wget_kib" "$wget_s"
   for n in $at_once; do
-    from=$(($(log_lines) + 1))
-    out=$(measure wine "$crawler" "$start" --at-once "$n" --folder "$work/pieces")
-    set -- $out
-    h_s=$1; h_kib=$2; shift 2; detail="$*"
-    set -- $(count_requests "$from")
-    row "Haulix, $n at once" "$1" "$2" "$3" "$h_s" "$h_kib" "$wget_s"
-    echo "    ($detail)"
+    [ -z "$before" ] || run_crawler "$before" "Haulix before, $n at once" "$start" "$n"
+    run_crawler "$crawler" "Haulix, $n at once" "$start" "$n"
   done
+}
+
+# CRAWLER LABEL START AT_ONCE
+run_crawler() {
+  from=$(($(log_lines) + 1))
+  out=$(measure wine "$1" "$3" --at-once "$4" --folder "$work/pieces")
+  label=$2
+  set -- $out
+  h_s=$1; h_kib=$2; shift 2; detail="$*"
+  set -- $(count_requests "$from")
+  row "$label" "$1" "$2" "$3" "$h_s" "$h_kib" "$wget_s"
+  echo "    ($detail)"
 }
 
 mkdir -p "$work/pieces"

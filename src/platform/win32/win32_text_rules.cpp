@@ -5,12 +5,37 @@
 
 #include <string>
 
+namespace {
+
+// A zero-ended copy of a text for the system's functions, on the stack when it is short: a
+// crawl compares addresses hundreds of thousands of times, and two allocations for each
+// comparison (taking the heap's lock, which the transfer threads share) cost as much as a
+// tenth of its time.
+class ZeroEnded {
+ public:
+  explicit ZeroEnded(std::string_view text) {
+    if (text.size() < sizeof shortText_) {
+      text.copy(shortText_, text.size());
+      shortText_[text.size()] = '\0';
+    } else {
+      longText_.assign(text);
+    }
+  }
+  const char* get() const { return longText_.empty() ? shortText_ : longText_.c_str(); }
+
+ private:
+  char shortText_[512];
+  std::string longText_;
+};
+
+}  // namespace
+
 int Win32TextRules::compare(std::string_view a, std::string_view b) const {
-  return lstrcmpA(std::string(a).c_str(), std::string(b).c_str());
+  return lstrcmpA(ZeroEnded(a).get(), ZeroEnded(b).get());
 }
 
 int Win32TextRules::compareIgnoringCase(std::string_view a, std::string_view b) const {
-  return lstrcmpiA(std::string(a).c_str(), std::string(b).c_str());
+  return lstrcmpiA(ZeroEnded(a).get(), ZeroEnded(b).get());
 }
 
 unsigned char Win32TextRules::upperByte(unsigned char c) const {

@@ -4,7 +4,9 @@
 # every row shows Done) and by aria2c -j3 -i LIST, in the same run; every file compared.
 #
 # Usage: bench/batch-bench.sh [BUILD_DIR]     (the windows preset's build, default build/windows)
-# Environment: FILES (default 500), KB (default 10), ROUNDS (default 3; medians are shown).
+# Environment: FILES (default 500), KB (default 10), ROUNDS (default 3; medians are shown);
+#              BEFORE=PATH also runs an earlier build's haulix.exe in every round, so that a
+#              change is measured against what it changed in the same run.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -13,6 +15,8 @@ files=${FILES:-500}
 kb=${KB:-10}
 rounds=${ROUNDS:-3}
 driver="$build/haulix_batch_driver.exe"
+before=${BEFORE:-}
+[ -z "$before" ] || [ -f "$before" ] || { echo "batch-bench: no $before" >&2; exit 1; }
 
 for tool in nginx curl aria2c wine python3 cmp; do
   command -v "$tool" >/dev/null 2>&1 || [ -x "/usr/sbin/$tool" ] ||
@@ -89,6 +93,18 @@ same_files() {  # folder
   done
 }
 
+# EXE NAME: one batch by that haulix.exe, its times kept under NAME.
+run_haulix() {
+  rm -rf "$work/haulix"
+  mkdir -p "$work/haulix"
+  wine "$driver" "$(windows_path "$1")" "$(windows_path "$work/list")" \
+    "$(windows_path "$work/haulix")" 3 >"$work/times" ||
+    { echo "batch-bench: haulix_batch_driver failed" >&2; exit 1; }
+  times=$(tr -d '\r' <"$work/times")
+  same_files "$work/haulix"
+  echo "$2 $times" >>"$work/results"
+}
+
 : >"$work/results"
 for round in $(seq "$rounds"); do
   echo "Round $round of $rounds..."
@@ -98,13 +114,8 @@ for round in $(seq "$rounds"); do
   ended=$(date +%s.%N)
   same_files "$work/aria2c"
   echo "aria2c $(awk -v a="$began" -v b="$ended" 'BEGIN { print b - a }') 0" >>"$work/results"
-  mkdir -p "$work/haulix"
-  wine "$driver" "$(windows_path "$build/haulix.exe")" "$(windows_path "$work/list")" \
-    "$(windows_path "$work/haulix")" 3 >"$work/times" ||
-    { echo "batch-bench: haulix_batch_driver failed" >&2; exit 1; }
-  times=$(tr -d '\r' <"$work/times")
-  same_files "$work/haulix"
-  echo "haulix $times" >>"$work/results"
+  run_haulix "$build/haulix.exe" haulix
+  [ -z "$before" ] || run_haulix "$before" before
 done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -120,5 +131,10 @@ awk -v l="Haulix, handed over until every row is Done" -v w="$batch" -v n="$file
   'BEGIN { printf "%-44s %9.2f %10.0f %10.2f\n", l, w, n / w, w / a }'
 awk -v l="Haulix, from its start" -v w="$whole" -v n="$files" -v a="$aria" \
   'BEGIN { printf "%-44s %9.2f %10.0f %10.2f\n", l, w, n / w, w / a }'
+if [ -n "$before" ]; then
+  earlier=$(awk '$1 == "before" { print $3 }' "$work/results" | median)
+  awk -v l="Haulix before, handed over until all Done" -v w="$earlier" -v n="$files" -v a="$aria" \
+    'BEGIN { printf "%-44s %9.2f %10.0f %10.2f\n", l, w, n / w, w / a }'
+fi
 awk -v w="$batch" -v a="$aria" 'BEGIN {
   printf "Goal: within 2 x aria2c (%s: %.2f)\n", (w / a <= 2 ? "met" : "missed"), w / a }'

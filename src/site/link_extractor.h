@@ -25,6 +25,12 @@ class LinkExtractor {
   void extractLinks(SitePage& page, const std::string& path);
   // The same scan over bytes in memory.
   void extractLinks(SitePage& page, const unsigned char* bytes, int64_t size);
+  // The scan alone: what the file holds, to be added to the page later (the title too).
+  // The file is not needed afterwards.
+  FoundLinks scanLinks(const SitePage& page, const std::string& path);
+  // Adds up to `most` more of what a scan found to the page's links, and its title with
+  // the last of them; gives how many it took.
+  size_t addFound(SitePage& page, FoundLinks& found, size_t most);
 
   const SpanReader& reader() const { return reader_; }
 

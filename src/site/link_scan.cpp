@@ -1,5 +1,7 @@
 #include "site/link_scan.h"
 
+#include <algorithm>
+
 #include "site/anchor_images.h"
 #include "site/character_references.h"
 
@@ -23,20 +25,44 @@ ScanPatterns::ScanPatterns(const SpanReader& reader)
       content(reader.pattern("content")),
       url(reader.pattern("url")) {}
 
+int32_t FoundLinks::add(UrlParts&& address, LinkKind kind) {
+  entries_.push_back({std::move(address), -1, kind});
+  return static_cast<int32_t>(entries_.size() - 1);
+}
+
+size_t FoundLinks::addTo(PageRegistry& registry, SitePage& page, size_t most) {
+  const size_t end = std::min(entries_.size(), next_ + most);
+  const size_t from = next_;
+  pages_.resize(end);
+  for (; next_ < end; ++next_) {
+    Entry& entry = entries_[next_];
+    SitePage* target = entry.sameAs < 0 ? registry.findOrAddPage(std::move(entry.address))
+                                        : pages_[entry.sameAs];
+    pages_[next_] = target;
+    registry.addLink(page, *target, entry.kind);
+  }
+  if (done()) {  // what the scan held is not needed any more
+    entries_ = {};
+    pages_ = {};
+    next_ = 0;
+  }
+  return end - from;
+}
+
 bool LinkScan::resolve(const TextSpan& value, Resolved& resolved) {
-  resolved.page = nullptr;
+  resolved.found = -1;
   if (value.empty()) return false;
   resolved.value = value;
   ValueMemo::Known known;
   if (inDocument(value) && memo_.find(value, known)) {
-    resolved.page = known.page;
+    resolved.found = known.link;
     resolved.byExtension = known.byExtension;
-    return known.page != nullptr;
+    return known.link >= 0;
   }
   resolved.parts =
       parser_.resolveLink(SpanReader::valueText(value, inDocument(value)), page_.address);
   if (!isUsable(resolved.parts)) {
-    if (inDocument(value)) memo_.remember(value, {nullptr, LinkKind::None});
+    if (inDocument(value)) memo_.remember(value, {-1, LinkKind::None});
     return false;
   }
   resolved.byExtension = classifyByExtension(resolved.parts);
@@ -44,12 +70,13 @@ bool LinkScan::resolve(const TextSpan& value, Resolved& resolved) {
 }
 
 void LinkScan::addResolved(Resolved& resolved, LinkKind kind) {
-  if (!resolved.page) {
-    resolved.page = registry_.findOrAddPage(std::move(resolved.parts));
+  if (resolved.found < 0) {
+    resolved.found = found_.add(std::move(resolved.parts), kind);
     if (inDocument(resolved.value))
-      memo_.remember(resolved.value, {resolved.page, resolved.byExtension});
+      memo_.remember(resolved.value, {resolved.found, resolved.byExtension});
+    return;
   }
-  registry_.addLink(page_, *resolved.page, kind);
+  found_.addAgain(resolved.found, kind);
 }
 
 void LinkScan::addLink(const TextSpan& value, LinkKind hint) {
@@ -71,7 +98,7 @@ void LinkScan::readTitle() {
   TextSpan document = document_;
   TextSpan inner;
   if (reader_.spanBetween(document, patterns_.titleOpen, patterns_.titleClose, inner))
-    page_.title = trimTokens(SpanReader::titleText(inner), {" "});
+    found_.title = trimTokens(SpanReader::titleText(inner), {" "});
 }
 
 void LinkScan::addImages() {

@@ -1,5 +1,8 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "site/page_registry.h"
 #include "site/text_span.h"
@@ -17,41 +20,72 @@ struct ScanPatterns {
   SpanPattern httpEquiv, refresh, content, url;
 };
 
+// What one scan of a page found, in the order its links are to be added: each entry a new
+// address or an earlier entry's again, with the kind of that link. Adding them may be
+// spread over several passes of the window, a part at a time, so that a page of thousands
+// of links does not hold the window up; the page ends with the links one go would give.
+class FoundLinks {
+ public:
+  size_t size() const { return entries_.size(); }
+  bool done() const { return next_ == entries_.size(); }
+  // Adds up to `most` more entries to the page's links (entries to addresses it links to
+  // already add nothing); gives how many it took.
+  size_t addTo(PageRegistry& registry, SitePage& page, size_t most);
+
+  // The page's title, when the scan found one.
+  std::optional<std::string> title;
+
+ private:
+  friend class LinkScan;
+  struct Entry {
+    UrlParts address;   // a new address; empty when `sameAs` names the entry that had it
+    int32_t sameAs = -1;
+    LinkKind kind = LinkKind::Page;
+  };
+  int32_t add(UrlParts&& address, LinkKind kind);
+  void addAgain(int32_t entry, LinkKind kind) { entries_.push_back({{}, entry, kind}); }
+
+  std::vector<Entry> entries_;
+  std::vector<SitePage*> pages_;  // each entry's page, once added
+  size_t next_ = 0;
+};
+
 // One scan of one page's bytes: the ten passes, in their order, each from the start of the
 // document. The first pass that adds an address to the page decides its kind. Each value
-// is resolved against the page's address once per scan, however often it occurs.
+// is resolved against the page's address once per scan, however often it occurs. What it
+// finds goes to `found`; the registry is not touched until the entries are added.
 class LinkScan {
  public:
   LinkScan(const SpanReader& reader, const ScanPatterns& patterns, const AddressParser& parser,
-           PageRegistry& registry, SitePage& page, const TextSpan& document)
+           const SitePage& page, const TextSpan& document, FoundLinks& found)
       : reader_(reader),
         patterns_(patterns),
         parser_(parser),
-        registry_(registry),
         page_(page),
-        document_(document) {}
+        document_(document),
+        found_(found) {}
 
   void run();
 
-  // The value's address added to the page with the hint's kind (None: by its extension),
+  // The value's address found on the page with the hint's kind (None: by its extension),
   // unless the text is empty or does not resolve to a usable address.
   void addLink(const TextSpan& value, LinkKind hint);
   // The link's address and the image's, with the kinds of the anchor table, link first;
   // neither when either text is empty or does not resolve.
   void addAnchorImage(const TextSpan& link, const TextSpan& image);
 
-  // A value resolved against the page. `page` is its page in the registry once the
-  // address has been added somewhere (nullptr before); until then `parts` holds the
-  // value's address.
+  // A value resolved against the page. `found` is its entry in the found links once the
+  // address has been found somewhere (-1 before); until then `parts` holds the value's
+  // address.
   struct Resolved {
-    SitePage* page = nullptr;
+    int32_t found = -1;
     LinkKind byExtension = LinkKind::None;
     TextSpan value;
     UrlParts parts;
   };
   // False when the value is empty or does not give a usable address.
   bool resolve(const TextSpan& value, Resolved& resolved);
-  // Adds the resolved address to the page's links (nothing when it is there already).
+  // Adds the resolved address to the found links.
   void addResolved(Resolved& resolved, LinkKind kind);
 
   const SpanReader& reader() const { return reader_; }
@@ -71,8 +105,8 @@ class LinkScan {
   const SpanReader& reader_;
   const ScanPatterns& patterns_;
   const AddressParser& parser_;
-  PageRegistry& registry_;
-  SitePage& page_;
+  const SitePage& page_;
   const TextSpan document_;
+  FoundLinks& found_;
   ValueMemo memo_;
 };

@@ -78,22 +78,33 @@ void SiteCrawl::askForWorker(TransferJob& job) {
   engine.jobPass(job);
 }
 
-void SiteCrawl::finishPageFetch(SitePage& page) {
+bool SiteCrawl::finishPageFetch(SitePage& page, size_t& budget) {
   const TransferJob* job = page.job;
-  if (!job || job->result == kJobNoResult) return;
+  if (!job || job->result == kJobNoResult) return false;
   if (job->result != kJobSucceeded) {
     page.state = PageState::CannotFindServer;
     page.failureText = job->certificateFault == CertificateFault::kNone ? "" : job->errorText;
-    return;
+    return true;
   }
-  // The page's bytes are only needed for their links: the file goes once they are read.
-  if (!job->finishedPath.empty()) {
-    explorer_.extractor().extractLinks(page, job->finishedPath);
-    explorer_.fileOps().removePath(job->finishedPath);
+  LinkExtractor& extractor = explorer_.extractor();
+  FoundLinks* found = explorer_.foundLinksOf(page);
+  if (!found) {
+    if (budget == 0) return false;
+    // The page's bytes are only needed for their links: the file goes once it is scanned.
+    FoundLinks scanned;
+    if (!job->finishedPath.empty()) {
+      scanned = extractor.scanLinks(page, job->finishedPath);
+      explorer_.fileOps().removePath(job->finishedPath);
+    }
+    budget -= std::min(budget, scanned.size());
+    found = &explorer_.keepFoundLinks(page, std::move(scanned));
   }
+  budget -= extractor.addFound(page, *found, budget);
+  if (!found->done()) return false;
+  page.state = PageState::Read;
   explorer_.tree().addChildPages(page);
   explorer_.list().pageRead(page);
-  page.state = PageState::Read;
+  return true;
 }
 
 void SiteCrawl::cancelPageFetches() {
@@ -151,14 +162,19 @@ void SiteCrawl::collectFinishedFetches() {
   std::sort(pages.begin(), pages.end(), [&](const SitePage* a, const SitePage* b) {
     return text.compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
   });
+  linksLeft_ = false;
+  size_t budget = kLinksPerPass;
   for (SitePage* page : pages) {
     if (page->job && page->job->result != kJobNoResult) {
-      finishPageFetch(*page);
-      // The other pages of the document take what its one reply gave.
-      const std::vector<SitePage*> sharers = explorer_.sharersOf(*page);
-      explorer_.destroyJob(*page);
-      for (SitePage* sharer : sharers)
-        if (sharer->state == PageState::Unread) fillFromDocument(*sharer, *page);
+      if (finishPageFetch(*page, budget)) {
+        // The other pages of the document take what its one reply gave.
+        const std::vector<SitePage*> sharers = explorer_.sharersOf(*page);
+        explorer_.destroyJob(*page);
+        for (SitePage* sharer : sharers)
+          if (sharer->state == PageState::Unread) fillFromDocument(*sharer, *page);
+      } else {
+        linksLeft_ = true;
+      }
     } else if (page->job && !isRunning(*page->job)) {
       // A fetch that wants no worker any more is to be started again, wherever it stands.
       fetchFrom_ = {};

@@ -46,9 +46,12 @@ class SiteCrawl final : public SiteSteps {
   // item then shows what it is.
   void startPageFetch(SitePage& page);
   // The outcome of the page's finished job: on success its links are read from the file
-  // (which is then deleted), its children placed and the list refilled, and the page is
-  // Read; on failure it cannot find its server. The caller destroys the job.
-  void finishPageFetch(SitePage& page);
+  // (which is then deleted) and added to the page, `budget` of them in this pass at most
+  // (the scan counting as much as the links it finds; a page waits for the next pass when
+  // none is left), then its children placed, the list refilled and the page Read; on
+  // failure it cannot find its server. True once the fetch is over; the caller then
+  // destroys the job.
+  bool finishPageFetch(SitePage& page, size_t& budget);
   // Destroys every page fetch; the pages stay Unread, to be fetched again.
   void cancelPageFetches();
   // The Stop button: the fetches end and none starts until a branch is opened or an
@@ -65,7 +68,7 @@ class SiteCrawl final : public SiteSteps {
   void expandNextLevel();
   // Pages left to fill from documents read already, or to open, for which this pass had
   // no time: the window asks for another pass at once rather than at its timer.
-  bool wantsAnotherPass() const { return fillsLeft_ || levelLeft_; }
+  bool wantsAnotherPass() const { return fillsLeft_ || levelLeft_ || linksLeft_; }
 
   // SiteSteps: the crawl's part of each scheduler pass, in this order.
   void collectFinishedFetches() override;
@@ -78,6 +81,9 @@ class SiteCrawl final : public SiteSteps {
   // Pages opened in one pass at most: each opening places its children's children, and a
   // level of a large site holds tens of thousands of pages.
   static constexpr size_t kOpensPerPass = 64;
+  // Links found or added in one pass at most (a page's scan is done whole, once it
+  // begins): the pages of a large site's index hold thousands.
+  static constexpr size_t kLinksPerPass = 256;
 
  private:
   // A place in the crawl order of one order version: every page before it is past what the
@@ -101,6 +107,7 @@ class SiteCrawl final : public SiteSteps {
   mutable Cursor unreadFrom_;  // before it: read
   Cursor expandFrom_;          // before it: open, or without child pages
   bool fillsLeft_ = false;
+  bool linksLeft_ = false;  // pages whose links this pass had no time to add
   // A level that expandNextLevel began to open and did not finish, and its depth.
   bool levelLeft_ = false;
   int levelDepth_ = 0;

@@ -121,6 +121,8 @@ void SiteExplorer::cancelPageFetches() {
   std::vector<SitePage*> fetching;
   fetching.swap(pagesWithJobs_);
   for (SitePage* page : fetching) {
+    // Links added before the cancel stay: a later read adds the rest, and none twice.
+    foundLinks_.erase(page);
     engine_.destroyJob(page->job, false);
     page->job = nullptr;
     tree_.refreshTreeItem(*page);
@@ -143,6 +145,7 @@ void SiteExplorer::attachJob(SitePage& page, TransferJob* job) {
 
 void SiteExplorer::destroyJob(SitePage& page) {
   if (!page.job) return;
+  foundLinks_.erase(&page);
   engine_.destroyJob(page.job, false);
   page.job = nullptr;
   std::erase(pagesWithJobs_, &page);
@@ -170,6 +173,15 @@ void SiteExplorer::shareFetch(SitePage& page, SitePage& owner) {
 const std::vector<SitePage*>& SiteExplorer::sharersOf(const SitePage& owner) const {
   auto found = sharers_.find(&owner);
   return found == sharers_.end() ? kNoSharers : found->second;
+}
+
+FoundLinks* SiteExplorer::foundLinksOf(const SitePage& page) {
+  auto found = foundLinks_.find(&page);
+  return found == foundLinks_.end() ? nullptr : &found->second;
+}
+
+FoundLinks& SiteExplorer::keepFoundLinks(const SitePage& page, FoundLinks&& found) {
+  return foundLinks_.insert_or_assign(&page, std::move(found)).first->second;
 }
 
 void SiteExplorer::onTreeSelectionChanged(TreeItem item) {

@@ -102,6 +102,10 @@ class SiteExplorer {
   void shareFetch(SitePage& page, SitePage& owner);
   // The pages waiting for the owner's fetch.
   const std::vector<SitePage*>& sharersOf(const SitePage& owner) const;
+  // What the scan of a fetched page found, kept while its links are added a part at a
+  // time; nullptr before the scan. Dropped with the page's job.
+  FoundLinks* foundLinksOf(const SitePage& page);
+  FoundLinks& keepFoundLinks(const SitePage& page, FoundLinks&& found);
 
   PageRegistry& registry() { return registry_; }
   SiteTree& tree() { return tree_; }
@@ -130,6 +134,7 @@ class SiteExplorer {
   SiteList list_;
   LinkExtractor extractor_;
   std::vector<SitePage*> pagesWithJobs_;
+  std::unordered_map<const SitePage*, FoundLinks> foundLinks_;
   // Each document that was fetched, by its address without the fragment (a view into
   // its page's address): the page whose job fetched it.
   std::unordered_map<std::string_view, SitePage*> documents_;

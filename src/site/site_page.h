@@ -92,9 +92,11 @@ inline const SitePage& documentOf(const SitePage& page) {
   return page.document ? *page.document : page;
 }
 
-// The page is Unread and its job is under way.
+// The page is Unread and its job is under way, or succeeded with its reply not taken in
+// yet (the links of a large page take some passes to add).
 inline bool isFetching(const SitePage& page) {
-  return page.state == PageState::Unread && page.job && isRunning(*page.job);
+  return page.state == PageState::Unread && page.job &&
+         (isRunning(*page.job) || page.job->result == kJobSucceeded);
 }
 
 // One address shown at the root of the Site Tree.

@@ -73,6 +73,8 @@ void SiteTree::addChildPages(SitePage& page) {
   // Once a document's links went through here, every page they lead to is in this tree:
   // the other pages of the same document have nothing left to place, however many.
   SitePage& document = documentOf(page);
+  // A page whose links are still being added shows its children once they all are.
+  if (isFetching(document)) return;
   if (document.linksPlaced != treeGeneration_) {
     // Links are newest first and each child goes first, so the children end up in the
     // order the links were found.

@@ -17,7 +17,7 @@
 class ValueMemo {
  public:
   struct Known {
-    SitePage* page = nullptr;  // the address's page; nullptr: no usable address
+    int32_t link = -1;  // the address's entry in the scan's found links; -1: no usable address
     LinkKind byExtension = LinkKind::None;
   };
 

@@ -165,12 +165,13 @@ TEST_F(LinkExtractionRandomTest, ImagesInsideAnchorsAreAddedAsALiteralReadingAdd
     ExactBytes bytes(html);
     SitePage& fast = world.page("http://h/fast" + std::to_string(round) + ".htm");
     SitePage& literal = world.page("http://h/literal" + std::to_string(round) + ".htm");
-    LinkScan fastScan(reader, patterns, world.parser, world.explorer.registry(), fast,
-                      bytes.document());
+    FoundLinks fastFound, literalFound;
+    LinkScan fastScan(reader, patterns, world.parser, fast, bytes.document(), fastFound);
     AnchorImages(fastScan).run();
-    LinkScan literalScan(reader, patterns, world.parser, world.explorer.registry(), literal,
-                         bytes.document());
+    fastFound.addTo(world.explorer.registry(), fast, fastFound.size());
+    LinkScan literalScan(reader, patterns, world.parser, literal, bytes.document(), literalFound);
     addAnchorImagesLiterally(literalScan);
+    literalFound.addTo(world.explorer.registry(), literal, literalFound.size());
     ASSERT_EQ(foundOn(fast), foundOn(literal)) << html;
   }
 }

@@ -87,4 +87,66 @@ TEST(SiteCrawlScale, APassCostsWhatChangedInItNotTheSizeOfTheSite) {
   EXPECT_EQ(pagesOf(world.explorer.tree().crawlOrder()), kept);
 }
 
+// A page of thousands of links (an index) is taken in over several passes, no pass adding
+// more than its share, and ends with the links, title and children one go would give. A
+// Stop while its links are being added leaves it to be read again, each link once.
+class LargePageTest : public ::testing::Test {
+ protected:
+  static constexpr int kTargets = 1500;
+  void SetUp() override {
+    html = "<title>Index</title>";
+    for (int i = 0; i < kTargets; ++i) {
+      const std::string name = "t" + std::to_string(i) + ".htm";
+      html += "<a href=" + name + ">t</a><a href=" + name + "#x>x</a>";
+    }
+    world.serve("http://big.test/index.htm", html);
+  }
+  std::vector<std::string> targets(const SitePage& page) {
+    std::vector<std::string> addresses;
+    for (const SiteLink* link = page.links; link; link = link->next)
+      addresses.push_back(link->target->address.fullAddress);
+    return addresses;
+  }
+  CrawlWorld world;
+  std::string html;
+};
+
+TEST_F(LargePageTest, ItsLinksAreAddedAPartAtATimeAndEndAsOneGoGivesThem) {
+  world.explorer.openTypedAddress("http://big.test/index.htm");
+  SitePage& index = world.page("http://big.test/index.htm");
+  size_t before = 0, passesAdding = 0;
+  ASSERT_TRUE(world.runUntil([&] {
+    EXPECT_LE(index.linkCount - before, SiteCrawl::kLinksPerPass);
+    if (index.linkCount != before) ++passesAdding;
+    if (index.state == PageState::Unread) {
+      // Not shown as read, nor with children, before every link is in.
+      EXPECT_EQ(index.firstChild, nullptr);
+      if (index.linkCount > 0) EXPECT_TRUE(world.crawl.wantsAnotherPass());
+    }
+    before = index.linkCount;
+    return index.state == PageState::Read;
+  }));
+  EXPECT_GE(passesAdding, 2 * kTargets / SiteCrawl::kLinksPerPass);
+  SitePage& copy = world.page("http://big.test/copy.htm");
+  world.explorer.extractor().extractLinks(copy, reinterpret_cast<const unsigned char*>(html.data()),
+                                          static_cast<int64_t>(html.size()));
+  EXPECT_EQ(targets(index), targets(copy));
+  EXPECT_EQ(index.title, "Index");
+  EXPECT_NE(index.firstChild, nullptr);
+  EXPECT_EQ(world.explorer.pagesWithJobs().size(), 0u);
+}
+
+TEST_F(LargePageTest, AStopWhileItsLinksAreAddedLeavesItToBeReadAgain) {
+  world.explorer.openTypedAddress("http://big.test/index.htm");
+  SitePage& index = world.page("http://big.test/index.htm");
+  ASSERT_TRUE(world.runUntil([&] { return index.linkCount > 0; }));
+  ASSERT_EQ(index.state, PageState::Unread);
+  world.crawl.stop();
+  EXPECT_EQ(index.job, nullptr);
+  world.explorer.openTypedAddress("http://big.test/index.htm");
+  ASSERT_TRUE(world.runUntilRead("http://big.test/index.htm"));
+  EXPECT_EQ(index.linkCount, 2u * kTargets);
+  EXPECT_EQ(world.requestedPaths("big.test").size(), 2u);
+}
+
 }  // namespace

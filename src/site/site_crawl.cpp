@@ -89,7 +89,8 @@ bool SiteCrawl::finishPageFetch(SitePage& page, size_t& budget) {
   LinkExtractor& extractor = explorer_.extractor();
   FoundLinks* found = explorer_.foundLinksOf(page);
   if (!found) {
-    if (budget == 0) return false;
+    // A scan is done whole: it begins only while half the pass's share is left.
+    if (budget < kLinksPerPass / 2) return false;
     // The page's bytes are only needed for their links: the file goes once it is scanned.
     FoundLinks scanned;
     if (!job->finishedPath.empty()) {

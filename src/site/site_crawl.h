@@ -47,8 +47,8 @@ class SiteCrawl final : public SiteSteps {
   void startPageFetch(SitePage& page);
   // The outcome of the page's finished job: on success its links are read from the file
   // (which is then deleted) and added to the page, `budget` of them in this pass at most
-  // (the scan counting as much as the links it finds; a page waits for the next pass when
-  // none is left), then its children placed, the list refilled and the page Read; on
+  // (the scan counting as much as the links it finds; a scan waits for the next pass when
+  // less than half of kLinksPerPass is left), then its children placed, the list refilled and the page Read; on
   // failure it cannot find its server. True once the fetch is over; the caller then
   // destroys the job.
   bool finishPageFetch(SitePage& page, size_t& budget);

@@ -172,6 +172,8 @@ class App {
 
   // Messages.
   LRESULT onSize();
+  // Hands a mouse message of the main window to the tooltip of the Addresses link.
+  void relayToTooltip(HWND window, UINT message, WPARAM w, LPARAM l);
   void onSetFocus();
   void onPaint();
   void onSystemChange(UINT message, WPARAM w, LPARAM l, bool repaint);

@@ -39,6 +39,22 @@ LRESULT CALLBACK addressBoxProcedure(HWND edit, UINT message, WPARAM w, LPARAM l
   return CallWindowProcA(original, edit, message, w, l);
 }
 
+// The mouse messages a tooltip is given to show and hide its tip.
+bool isToolMouseMessage(UINT message) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return true;
+    default:
+      return false;
+  }
+}
+
 HWND child(HWND parent, const char* className, DWORD style, int id, HINSTANCE instance) {
   return CreateWindowExA(0, className, "", WS_CHILD | style, 0, 0, 0, 0, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
@@ -113,6 +129,7 @@ void App::createChildren() {
 }
 
 LRESULT App::handleMessage(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (windows_.tooltip && isToolMouseMessage(message)) relayToTooltip(window, message, w, l);
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -180,6 +197,13 @@ LRESULT App::handleMessage(HWND window, UINT message, WPARAM w, LPARAM l) {
       break;
   }
   return DefWindowProcA(window, message, w, l);
+}
+
+void App::relayToTooltip(HWND window, UINT message, WPARAM w, LPARAM l) {
+  MSG relayed = {window, message, w, l, static_cast<DWORD>(GetMessageTime()),
+                 {GET_X_LPARAM(l), GET_Y_LPARAM(l)}};
+  ClientToScreen(window, &relayed.pt);
+  SendMessageA(windows_.tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
 LRESULT App::onSize() {

@@ -117,7 +117,10 @@ void Surface::addTooltip() {
   const DrawnControl& link = controls_[kAddressLink];
   TOOLINFOA tool = {};
   tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_SUBCLASS;
+  // Not TTF_SUBCLASS: a subclassed window looks its subclass up (a round trip to the Wine
+  // server) on every message, the list's many paint notifications among them; the window
+  // procedure hands the tooltip its mouse messages instead.
+  tool.uFlags = 0;
   tool.hwnd = app_.windows().main;
   tool.uId = 0;
   tool.rect = {link.rect.x, link.rect.y, link.rect.right(), link.rect.bottom()};

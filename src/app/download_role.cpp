@@ -190,17 +190,53 @@ LRESULT DownloadRole::onKeyDown(const NMLVKEYDOWN& key) {
 
 LRESULT DownloadRole::onCustomDraw(NMLVCUSTOMDRAW& draw, bool& handled) {
   handled = true;
+  OwnerDataRows<DownloadItem>& rows = app_.downloadRows();
   const DWORD stage = draw.nmcd.dwDrawStage;
-  if (stage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
-  const DownloadItem* item = app_.downloadRows().rowRecord(static_cast<int>(draw.nmcd.dwItemSpec));
+  // The rows' icons are copied from a strip after each row is drawn (see IconStrip): the
+  // list itself draws none while it paints.
+  if (stage == CDDS_PREPAINT) {
+    rows.setImagesDrawnByParent(true);
+    return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+  }
+  if (stage == CDDS_POSTPAINT) {
+    rows.setImagesDrawnByParent(false);
+    return CDRF_DODEFAULT;
+  }
+  const int row = static_cast<int>(draw.nmcd.dwItemSpec);
+  const DownloadItem* item = rows.rowRecord(row);
   // Each message to this window costs under Wine: only a row with a Size bar has its cells
   // drawn one by one, each with a message of its own.
   if (stage == CDDS_ITEMPREPAINT)
-    return showsSizeBar(item) ? CDRF_NOTIFYSUBITEMDRAW : CDRF_DODEFAULT;
+    return (showsSizeBar(item) ? CDRF_NOTIFYSUBITEMDRAW : CDRF_DODEFAULT) | CDRF_NOTIFYPOSTPAINT;
+  if (stage == CDDS_ITEMPOSTPAINT) {
+    drawRowIcons(draw.nmcd.hdc, row);
+    return CDRF_DODEFAULT;
+  }
   if (stage == (CDDS_ITEMPREPAINT | CDDS_SUBITEM) &&
       paintSizeCell(draw, item, app_.windows().list, app_.theme()))
     return CDRF_SKIPDEFAULT;
   return CDRF_DODEFAULT;
+}
+
+// As the list draws them: on the list's background, blended with the highlight colour
+// when the row is selected and the list has the focus.
+void DownloadRole::drawRowIcons(HDC dc, int row) {
+  HWND list = app_.windows().list;
+  const HIMAGELIST images = app_.images().imageList();
+  OwnerDataRows<DownloadItem>& rows = app_.downloadRows();
+  const bool selected =
+      (SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+  const UINT style = selected && GetFocus() == list ? ILD_SELECTED : ILD_NORMAL;
+  const auto background = static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0));
+  for (int column = 0; column < 2; ++column) {
+    const int image = rows.cellImage(row, column);
+    if (image < 0) continue;
+    RECT box = {};
+    box.top = column;
+    box.left = LVIR_ICON;
+    if (!SendMessageA(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&box))) continue;
+    icons_.draw(images, image, dc, box, background, style);
+  }
 }
 
 DownloadItem* DownloadRole::itemUnderCursor() const {

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include "app/icon_strip.h"
 #include "app/list_header.h"
 #include "app/role_content.h"
 #include "download/download_item.h"
@@ -55,6 +56,8 @@ class DownloadRole final : public RoleContent {
   void pauseQueue();
   LRESULT onKeyDown(const NMLVKEYDOWN& key);
   LRESULT onCustomDraw(NMLVCUSTOMDRAW& draw, bool& handled);
+  // The icons of the first two cells of a row, from the strip.
+  void drawRowIcons(HDC dc, int row);
 
   // The commands.
   void getSelected();
@@ -74,4 +77,5 @@ class DownloadRole final : public RoleContent {
   App& app_;
   ListHeader header_;
   DownloadItem* actedOn_ = nullptr;
+  IconStrip icons_;
 };

@@ -179,6 +179,20 @@ class OwnerDataRows final : public RowList<Record> {
     return -1;
   }
 
+  // The image of a cell of the first two columns; -1 for none.
+  int cellImage(int row, int column) const {
+    const Row* found = at(row);
+    if (!found) return -1;
+    return column == 0 ? found->cells.image0 : column == 1 ? found->cells.image1 : -1;
+  }
+  // While the control paints, the parent may draw the cells' images itself: the control
+  // is then given, for a cell with an image, an index past the end of any image list. It
+  // lays the cell out as one with an image (the image's place, the label's spacing) and
+  // draws nothing there, since an image list draws no image it does not have. A cell
+  // without an image stays without one.
+  static constexpr int kImageDrawnByParent = 0x7FFF;
+  void setImagesDrawnByParent(bool drawn) { imagesDrawnByParent_ = drawn; }
+
   // The control asks for a cell's text or image (LVN_GETDISPINFO).
   void fillDisplayInfo(NMLVDISPINFOA& info) const {
     LVITEMA& item = info.item;
@@ -195,8 +209,10 @@ class OwnerDataRows final : public RowList<Record> {
       text.copy(item.pszText, n);
       item.pszText[n] = '\0';
     }
-    if (item.mask & LVIF_IMAGE)
+    if (item.mask & LVIF_IMAGE) {
       item.iImage = item.iSubItem == 0 ? cells.image0 : item.iSubItem == 1 ? cells.image1 : -1;
+      if (imagesDrawnByParent_ && item.iImage >= 0) item.iImage = kImageDrawnByParent;
+    }
   }
 
  private:
@@ -257,6 +273,7 @@ class OwnerDataRows final : public RowList<Record> {
   mutable size_t firstDeleted_ = kNone;
   mutable size_t deleted_ = 0;
   bool batching_ = false;
+  bool imagesDrawnByParent_ = false;
   mutable std::unordered_map<const Record*, int> index_;
   mutable bool indexStale_ = false;
 };

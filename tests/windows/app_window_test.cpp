@@ -227,6 +227,76 @@ TEST_F(DownloadWindow, RewritingARowRepaintsOnlyTheCellsThatChanged) {
   EXPECT_EQ(cell(0, 5), "C:\\d\\file.zip");
 }
 
+// The pixels of a box of a window as it shows them, and of an image drawn as a list draws
+// its row images: on the list's background, blended with the highlight colour if selected.
+std::vector<COLORREF> pixels(HDC source, const RECT& box) {
+  std::vector<COLORREF> colours;
+  for (int y = box.top; y < box.bottom; ++y)
+    for (int x = box.left; x < box.right; ++x) colours.push_back(GetPixel(source, x, y));
+  return colours;
+}
+
+std::vector<COLORREF> imageAsListDraws(HIMAGELIST images, int index, COLORREF background,
+                                       UINT style) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  ImageList_DrawEx(images, index, dc, 0, 0, 16, 16, background, CLR_DEFAULT, style);
+  std::vector<COLORREF> colours = pixels(dc, {0, 0, 16, 16});
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return colours;
+}
+
+TEST_F(DownloadWindow, RowsShowTheirIconsAsTheListWouldDrawThem) {
+  open(ProcessRole::kDownload);
+  addAddresses("http://h/a.zip\r\nhttp://h/b.zip");
+  select(1);
+  SetFocus(list());
+  ASSERT_EQ(GetFocus(), list());
+  RedrawWindow(list(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  const auto background = static_cast<COLORREF>(SendMessageA(list(), LVM_GETBKCOLOR, 0, 0));
+  HDC shown = GetDC(list());
+  struct Case {
+    int row;
+    UINT style;
+  };
+  for (const Case& c : {Case{0, ILD_NORMAL}, Case{1, ILD_SELECTED}}) {
+    ASSERT_GE(app_->downloadRows().cellImage(c.row, 0), 0);
+    for (int column = 0; column < 2; ++column) {
+      const int image = app_->downloadRows().cellImage(c.row, column);
+      if (image < 0) continue;
+      RECT box = {LVIR_ICON, column, 0, 0};
+      ASSERT_TRUE(SendMessageA(list(), LVM_GETSUBITEMRECT, c.row, reinterpret_cast<LPARAM>(&box)));
+      box.right = box.left + 16;
+      box.bottom = box.top + 16;
+      EXPECT_EQ(pixels(shown, box),
+                imageAsListDraws(app_->images().imageList(), image, background, c.style))
+          << "row " << c.row << ", column " << column;
+    }
+  }
+  ReleaseDC(list(), shown);
+}
+
+TEST_F(DownloadWindow, TheAddressesLinkShowsItsTipWhenTheMouseRestsOnIt) {
+  open(ProcessRole::kDownload);
+  HWND tip = app_->windows().tooltip;
+  ASSERT_FALSE(IsWindowVisible(tip));
+  const Rect& link = controls()[kAddressLink].rect;
+  const int x = link.x + link.width / 2, y = link.y + link.height / 2;
+  cursorAt(x, y);
+  SendMessageA(app_->windows().main, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  bool shown = false;
+  for (DWORD start = GetTickCount(); !shown && GetTickCount() - start < 30000; Sleep(10)) {
+    pump();
+    shown = IsWindowVisible(tip) != FALSE;
+  }
+  EXPECT_TRUE(shown);
+}
+
 TEST_F(DownloadWindow, NewRowsOfASortedListGoAtTheEnd) {
   open(ProcessRole::kDownload);
   addAddresses("http://h/b\r\nhttp://h/c");

@@ -1,8 +1,10 @@
 // The ANSI text functions as the system gives them, and the byte-text utilities over them.
 #include "platform/win32/win32_text_rules.h"
 
+#include <windows.h>
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "url/byte_text.h"
@@ -18,6 +20,29 @@ TEST(Win32TextRules, OrdersTextsTheWayLstrcmpADoes) {
   EXPECT_NE(rules.compare("ABC", "abc"), 0);
   EXPECT_EQ(rules.compare("same", "same"), 0);
   EXPECT_EQ(rules.compare(std::string("a\0x", 3), std::string("a\0y", 3)), 0);
+}
+
+// Most comparisons are answered without the system's call; every answer must still be its.
+TEST(Win32TextRules, GivesLstrcmpAsOrderForTextsDifferingAnywhere) {
+  Win32TextRules rules;
+  const std::string pieces[] = {"a",  "B",  "z",    "Z",        "0",        "9",    ".",
+                                "/",  "_",  "-",    "'",        " ",        "~",    "%",
+                                "A",  "b",  "1",    "http://h/", "file10",  "\xAD", "\xE9",
+                                "\xC3\xA9", "\xC2\xAD", "e\xCC\x81", std::string(1, '\0'), "?=&"};
+  std::mt19937 random(13);
+  auto someOf = [&](int least, int most) {
+    std::string text;
+    for (int n = std::uniform_int_distribution<int>(least, most)(random); n > 0; --n)
+      text += pieces[std::uniform_int_distribution<size_t>(0, std::size(pieces) - 1)(random)];
+    return text;
+  };
+  auto sign = [](int n) { return n < 0 ? -1 : n > 0 ? 1 : 0; };
+  for (int n = 0; n < 4000; ++n) {
+    const std::string start = someOf(0, 3);
+    const std::string a = start + someOf(0, 3), b = start + someOf(0, 3);
+    ASSERT_EQ(sign(rules.compare(a, b)), sign(lstrcmpA(a.c_str(), b.c_str())))
+        << "\"" << a << "\" and \"" << b << "\"";
+  }
 }
 
 TEST(Win32TextRules, ComparesIgnoringCaseTheWayLstrcmpiADoes) {

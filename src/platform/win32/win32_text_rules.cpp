@@ -3,9 +3,17 @@
 #include <mbstring.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <string>
 
 namespace {
+
+// The characters that first differences in addresses mostly fall on. The hyphen and the
+// apostrophe are left out: the locale's word sort passes over them at first.
+constexpr std::string_view kDeciding =
+    "0123456789abcdefghijklmnopqrstuvwxyz./_:?=&%~+,;!@$()*[]";
 
 // A zero-ended copy of a text for the system's functions, on the stack when it is short: a
 // crawl compares addresses hundreds of thousands of times, and two allocations for each
@@ -28,10 +36,73 @@ class ZeroEnded {
   std::string longText_;
 };
 
+int systemCompare(std::string_view a, std::string_view b) {
+  return lstrcmpA(ZeroEnded(a).get(), ZeroEnded(b).get());
+}
+
+// English (in any country) sorts with the default table, which joins no two ASCII
+// characters into one and does not reorder them by what follows; other languages may
+// (Czech "ch", Danish "aa", Hungarian "cs", Turkish "I"), and then every comparison asks
+// the system.
+bool sortsAsciiByDefault(LCID locale) {
+  return PRIMARYLANGID(LANGIDFROMLCID(locale)) == LANG_ENGLISH &&
+         SORTIDFROMLCID(locale) == SORT_DEFAULT;
+}
+
+// For each byte that decides a comparison alone, its place in the locale's order, 1 and up
+// (a letter's two cases share theirs: a difference of case alone is left to lstrcmpA); 0 for
+// the others. All 0 where the locale's rules are not known to allow it.
+using Ranks = std::array<uint8_t, 256>;
+
+Ranks learnRanks() {
+  Ranks ranks{};
+  if (!sortsAsciiByDefault(GetThreadLocale()) || !sortsAsciiByDefault(GetUserDefaultLCID()))
+    return ranks;
+  std::string order(kDeciding);
+  std::sort(order.begin(), order.end(), [](char a, char b) {
+    return systemCompare(std::string_view(&a, 1), std::string_view(&b, 1)) < 0;
+  });
+  // Each character, in either case, must come before the next whatever follows them: a
+  // first difference in two neighbours then decides at the first level of the comparison,
+  // and so in any two.
+  auto before = [](char low, char high) {
+    const std::string a(1, low), b(1, high);
+    return systemCompare(a, b) < 0 && systemCompare(a + "z", b + "a") < 0 &&
+           systemCompare(a + "~", b + "0") < 0;
+  };
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  for (size_t i = 0; i + 1 < order.size(); ++i) {
+    const char low = order[i], high = order[i + 1];
+    if (!before(low, high) || !before(upper(low), high) || !before(low, upper(high)) ||
+        !before(upper(low), upper(high)))
+      return ranks;
+  }
+  for (size_t i = 0; i < order.size(); ++i) {
+    const auto c = static_cast<unsigned char>(order[i]);
+    ranks[c] = static_cast<uint8_t>(i + 1);
+    if (c >= 'a' && c <= 'z') ranks[c - 'a' + 'A'] = ranks[c];
+  }
+  return ranks;
+}
+
 }  // namespace
 
 int Win32TextRules::compare(std::string_view a, std::string_view b) const {
-  return lstrcmpA(ZeroEnded(a).get(), ZeroEnded(b).get());
+  // The system compares up to the first zero byte.
+  a = a.substr(0, std::min(a.find('\0'), a.size()));
+  b = b.substr(0, std::min(b.find('\0'), b.size()));
+  const auto [inA, inB] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+  if (inA == a.end() && inB == b.end()) return 0;
+  // After a common start ending in a whole character (an ASCII byte), two different
+  // deciding characters: nothing before them differs, nothing after them counts.
+  if (inA != a.end() && inB != b.end() &&
+      (inA == a.begin() || static_cast<unsigned char>(inA[-1]) < 0x80)) {
+    static const Ranks ranks = learnRanks();
+    const uint8_t left = ranks[static_cast<unsigned char>(*inA)];
+    const uint8_t right = ranks[static_cast<unsigned char>(*inB)];
+    if (left != 0 && right != 0 && left != right) return left < right ? -1 : 1;
+  }
+  return systemCompare(a, b);
 }
 
 int Win32TextRules::compareIgnoringCase(std::string_view a, std::string_view b) const {

@@ -4,7 +4,9 @@
 // After windows.h, which the other system headers need first.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "app/clipboard.h"
@@ -47,36 +49,35 @@ void DownloadRole::createColumns(int clientWidth) {
 
 void DownloadRole::addNewRows() {
   DownloadQueue& queue = app_.queue();
-  // Each item has a row, and each row an item, once the new items have theirs: the queue
-  // is walked only when there are some.
-  if (queue.size() == static_cast<size_t>(app_.downloadRows().rowCount())) return;
-  int count = 0;
-  for (DownloadItem* item = queue.first(); item; item = item->next)
-    if (!item->rowShown) ++count;
-  if (count == 0) return;
   RowList<DownloadItem>& rows = app_.downloadRows();
-  rows.beginBatch(count);
-  for (DownloadItem* item = queue.first(); item; item = item->next) {
-    if (item->rowShown) continue;
+  // Each item has a row, and each row an item, once the new items have theirs: the new
+  // items are as many as the queue has items more than the list has rows.
+  const int shown = rows.rowCount();
+  if (queue.size() <= static_cast<size_t>(shown)) return;
+  const size_t count = queue.size() - static_cast<size_t>(shown);
+  std::vector<DownloadItem*> fresh;
+  fresh.reserve(count);
+  for (DownloadItem* item = queue.first(); item && fresh.size() < count; item = item->next)
+    if (!item->rowShown) fresh.push_back(item);
+  const int n = static_cast<int>(fresh.size());
+  if (n == 0) return;
+  // Into an empty list the rows go in the default order, sorted here rather than in the
+  // list: a stable sort of the queue's order by status alone, as sortListBy would make it.
+  const bool first = shown == 0;
+  if (first && header_.prepareSort(-2)) {
+    const int direction = header_.direction();
+    const ByteText& text = app_.text();
+    std::stable_sort(fresh.begin(), fresh.end(), [&](const DownloadItem* a, const DownloadItem* b) {
+      return direction * compareDownloadStatus(*a, *b, text) < 0;
+    });
+  }
+  rows.beginBatch(n);
+  for (DownloadItem* item : fresh) {
     item->rowShown = true;
     rows.appendRow(app_.commands().rowCells(*item), 6, item);
   }
-  rows.endBatch(count);
-  if (rows.rowCount() == count)
-    sortFirstRows();
-  else
-    rows.showLastRow();
-}
-
-// The rows came in the queue's order, which is the address order (the locale's, bytes
-// deciding ties): a stable sort by status alone then makes the default order without
-// comparing every address with the locale's rules, seconds for 100,000 rows.
-void DownloadRole::sortFirstRows() {
-  const ByteText& text = app_.text();
-  sortListBy(header_, app_.downloadRows(), -2,
-             [&](const DownloadItem& a, const DownloadItem& b, int) {
-               return compareDownloadStatus(a, b, text);
-             });
+  rows.endBatch(n);
+  if (!first) rows.showLastRow();
 }
 
 void DownloadRole::sortBy(int column) {

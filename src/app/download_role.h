@@ -48,8 +48,6 @@ class DownloadRole final : public RoleContent {
   static const Command kCommands[];
 
   DownloadItem* itemUnderCursor() const;
-  // The default order for rows that all came in at once, in the queue's order.
-  void sortFirstRows();
   // The acted-on item when it is still in the list.
   DownloadItem* actedOnItem() const;
   void forEachSelected(void (ItemCommands::*command)(DownloadItem&));

@@ -82,11 +82,12 @@ DownloadItem* TransferScheduler::nextItemToStart() {
   for (int row = 0, rows = rows_.rowCount(); row < rows; ++row) {
     DownloadItem* item = rows_.rowRecord(row);
     if (!item || item->state != DownloadState::Queued || ItemCommands::isActive(*item)) continue;
-    if (hostFull(*item)) continue;
     // A later candidate wins on fewer connections started, or else on a higher priority;
-    // the two are not ranked against each other.
-    if (!choice || startedCount(*item) < startedCount(*choice) ||
-        item->priority > choice->priority) {
+    // the two are not ranked against each other. Its server is looked up only then: most
+    // rows of a long list lose.
+    if ((!choice || startedCount(*item) < startedCount(*choice) ||
+         item->priority > choice->priority) &&
+        !hostFull(*item)) {
       choice = item;
     }
   }

@@ -8,11 +8,14 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <numeric>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "fakes/fake_clock.h"
@@ -89,8 +92,16 @@ int main(int argc, char** argv) {
   registry.putNumber(RegistryRoot::kCurrentUser, key, "get", kTransferring);
   registry.putText(RegistryRoot::kCurrentUser, key, "folder", "C:\\saved");
   // Every other item Done with a saved size; the scheduler starts twenty of the others.
+  // The lines come in address order, as Haulix writes them: by server, then by the name's
+  // digits as text (for these addresses the locale's order is that of the bytes).
+  std::vector<int> order(rows);
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [](int a, int b) {
+    if (a % kHosts != b % kHosts) return a % kHosts < b % kHosts;
+    return std::to_string(a) < std::to_string(b);
+  });
   std::string database;
-  for (int i = 0; i < rows; ++i) database += databaseLine(i, i % 2 == 0);
+  for (int i : order) database += databaseLine(i, i % 2 == 0);
   files.putFile("C:\\Users\\me\\Application Data\\Haulix\\haulix.db", database);
   database = std::string();
 

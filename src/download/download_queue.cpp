@@ -1,6 +1,7 @@
 #include "download/download_queue.h"
 
 #include <iterator>
+#include <utility>
 
 #include "transfer/transfer_engine.h"
 
@@ -49,7 +50,7 @@ DownloadItem* DownloadQueue::searchIndex(std::string_view key, bool movingDown, 
   return sign == 0 ? nullptr : cursor_;
 }
 
-DownloadItem* DownloadQueue::insertItem(const UrlParts& address) {
+DownloadItem* DownloadQueue::insertItem(UrlParts address) {
   const std::string& key = address.fullAddress;
   DownloadItem* before = nullptr;  // the new item goes between before and after
   DownloadItem* after = nullptr;
@@ -67,7 +68,7 @@ DownloadItem* DownloadQueue::insertItem(const UrlParts& address) {
   }
 
   auto* item = new DownloadItem;
-  item->address = address;
+  item->address = std::move(address);
   item->previous = before;
   item->next = after;
   if (before) before->next = item;
@@ -136,7 +137,7 @@ size_t DownloadQueue::addAddresses(std::string_view text) {
       text.remove_prefix(end + (crlf ? 2 : 1));
     }
     UrlParts address = parser_.parseTypedAddress(line);
-    if (isUsable(address) && insertItem(address)) ++added;
+    if (isUsable(address) && insertItem(std::move(address))) ++added;
   }
   return added;
 }

@@ -39,8 +39,9 @@ class DownloadQueue {
   DownloadQueue(const DownloadQueue&) = delete;
   DownloadQueue& operator=(const DownloadQueue&) = delete;
 
-  // The new item, Queued; nullptr when an item with an equal full address exists.
-  DownloadItem* insertItem(const UrlParts& address);
+  // The new item, Queued, holding the address; nullptr when an item with an equal full
+  // address exists.
+  DownloadItem* insertItem(UrlParts address);
   // Unlinks and frees the item, destroying its job without a resume text.
   void removeItem(DownloadItem* item);
   // One address per line (lines end with CR LF, LF or CR); unusable lines and duplicates

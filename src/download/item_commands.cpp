@@ -1,6 +1,7 @@
 #include "download/item_commands.h"
 
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "download/job_text.h"
@@ -268,8 +269,13 @@ ItemColumns ItemCommands::itemColumns(const DownloadItem& item) const {
 RowCells ItemCommands::rowCells(const DownloadItem& item) const {
   ItemColumns columns = itemColumns(item);
   RowCells cells;
-  cells.texts = {columns.status,        shownName(item),          columns.size,
-                 item.address.typeName, item.address.fullAddress, item.savedPath};
+  cells.texts.reserve(6);
+  cells.texts.push_back(std::move(columns.status));
+  cells.texts.push_back(shownName(item));
+  cells.texts.push_back(std::move(columns.size));
+  cells.texts.push_back(item.address.typeName);
+  cells.texts.push_back(item.address.fullAddress);
+  cells.texts.push_back(item.savedPath);
   cells.image0 = columns.statusImage;
   cells.image1 = item.address.iconIndex;
   return cells;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "transfer/resume_text.h"
 #include "transfer/transfer_engine.h"
@@ -173,7 +174,7 @@ DownloadItem* QueueDatabase::restoreItem(const StoredFields& fields) {
   address.extra = fields[f::kExtra];
   parser_.deriveNames(address);
 
-  DownloadItem* item = queue_.insertItem(address);
+  DownloadItem* item = queue_.insertItem(std::move(address));
   if (!item) return nullptr;
 
   const std::string_view state = fields[f::kState];

@@ -44,8 +44,9 @@ class RowList {
   // Around adding n rows at once: redrawing stops and the row count is reserved (n >= 2).
   virtual void beginBatch(int n) = 0;
   virtual void endBatch(int n) = 0;
-  // Adds a row at the end with the first `columns` cells of `cells`.
-  virtual void appendRow(const RowCells& cells, int columns, Record* record) = 0;
+  // Adds a row at the end with the first `columns` cells of `cells` (taken, not copied,
+  // where the list keeps them).
+  virtual void appendRow(RowCells cells, int columns, Record* record) = 0;
   // Sets the cells of the record's row whose text differs from the text shown; a cell
   // whose text is unchanged keeps its image.
   virtual void rewriteRow(const Record* record, const RowCells& cells) = 0;

@@ -55,7 +55,7 @@ class FakeRowList final : public RowList<Record> {
   }
   void beginBatch(int n) override { batches += n >= 2 ? 1 : 0; }
   void endBatch(int) override {}
-  void appendRow(const RowCells& cells, int columns, Record* record) override {
+  void appendRow(RowCells cells, int columns, Record* record) override {
     Row row;
     row.record = record;
     row.texts.assign(cells.texts.begin(),

@@ -107,7 +107,7 @@ class ListViewRows final : public RowList<Record> {
     InvalidateRect(list_, nullptr, TRUE);
   }
 
-  void appendRow(const RowCells& cells, int columns, Record* record) override {
+  void appendRow(RowCells cells, int columns, Record* record) override {
     columns = std::min<int>(columns, static_cast<int>(cells.texts.size()));
     if (columns < 1) return;
     raiseLongest(cells);

@@ -98,11 +98,11 @@ class OwnerDataRows final : public RowList<Record> {
     batching_ = false;
     setCount();
   }
-  void appendRow(const RowCells& cells, int columns, Record* record) override {
+  void appendRow(RowCells cells, int columns, Record* record) override {
     columns = std::min<int>(columns, static_cast<int>(cells.texts.size()));
     if (columns < 1) return;
     compact();
-    Row row{record, cells};
+    Row row{record, std::move(cells)};
     row.cells.texts.resize(columns);
     if (columns < 2) row.cells.image1 = -1;
     rows_.push_back(std::move(row));

@@ -94,11 +94,14 @@ int64_t FileOps::pathStatus(const std::string& path) {
 bool FileOps::removePath(const std::string& path) {
   if (!isValidPath(path)) return false;
   // Most paths removed are plain files (pieces, pages read): one call deletes them, where
-  // the look at the attributes first costs two more round trips to the system.
-  const OsError deleted = files_.deleteFile(path);
-  if (deleted == os_error::kNone || deleted == os_error::kFileNotFound ||
-      deleted == os_error::kPathNotFound) {
-    return true;
+  // the look at the attributes first costs two more round trips to the system. A path that
+  // ends in "\" names a folder, which only the attributes tell how to remove.
+  if (path.back() != '\\') {
+    const OsError deleted = files_.deleteFile(path);
+    if (deleted == os_error::kNone || deleted == os_error::kFileNotFound ||
+        deleted == os_error::kPathNotFound) {
+      return true;
+    }
   }
   PathAttributes old = files_.attributes(path);
   if (!old.ok) {

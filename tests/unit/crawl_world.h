@@ -15,7 +15,45 @@
 #include "site/site_crawl.h"
 #include "unit/download_world.h"
 
-struct CrawlWorld : DownloadWorld {
+// The pages the fake servers answer with. Worker threads may still be answering while a
+// world is taken down: as a base before the download world, these outlive its engine,
+// which waits for its threads to end.
+struct ServedPages {
+  // What a server answers for one path: a page, or a failure status; held back while its
+  // gate is closed.
+  struct Served {
+    std::string body;
+    int status = 200;
+    int gate = 0;
+  };
+
+  FakeReply reply(const std::string& host, const FakeRequest& request) {
+    Served page;
+    {
+      std::lock_guard<std::mutex> hold(servedMutex);
+      auto found = served.find(host + request.objectPath);
+      if (found == served.end()) {
+        FakeReply missing;
+        missing.statusCode = 404;
+        missing.statusText = "Not Found";
+        return missing;
+      }
+      page = found->second;
+    }
+    FakeReply answer = FakeInternet::fileReply(request, FakeBody::of(page.body));
+    if (page.status != 200) {
+      answer.statusCode = page.status;
+      answer.statusText = "Failed";
+    }
+    answer.gate = page.gate;
+    return answer;
+  }
+
+  std::mutex servedMutex;
+  std::map<std::string, Served> served;
+};
+
+struct CrawlWorld : ServedPages, DownloadWorld {
   CrawlWorld() {
     tree.onSelectionChanged = [this](TreeItem item) { explorer.onTreeSelectionChanged(item); };
     tree.onExpanded = [this](TreeItem item) { explorer.onTreeItemExpanded(item); };
@@ -25,19 +63,14 @@ struct CrawlWorld : DownloadWorld {
   }
   ~CrawlWorld() { internet.abortAll(); }
 
-  // What a server answers for one path: a page, or a failure status; held back while its
-  // gate is closed.
-  struct Served {
-    std::string body;
-    int status = 200;
-    int gate = 0;
-  };
   // Serves `body` at the address (host and object path of an http address).
   void serve(const std::string& address, const std::string& body, int status = 200) {
     const std::string host = parser.parseTypedAddress(address).host;
     if (servers.insert(host).second)
       internet.setServer(host, 80,
-                         [this, host](const FakeRequest& request) { return reply(host, request); });
+                         [pages = static_cast<ServedPages*>(this), host](const FakeRequest& request) {
+                           return pages->reply(host, request);
+                         });
     std::lock_guard<std::mutex> hold(servedMutex);
     served[key(address)] = Served{body, status, 0};
   }
@@ -130,29 +163,6 @@ struct CrawlWorld : DownloadWorld {
     const std::string path = parts.folder + parts.baseName + parts.extension + parts.extra;
     return parts.host + (path.empty() ? "/" : path);
   }
-  FakeReply reply(const std::string& host, const FakeRequest& request) {
-    Served page;
-    {
-      std::lock_guard<std::mutex> hold(servedMutex);
-      auto found = served.find(host + request.objectPath);
-      if (found == served.end()) {
-        FakeReply missing;
-        missing.statusCode = 404;
-        missing.statusText = "Not Found";
-        return missing;
-      }
-      page = found->second;
-    }
-    FakeReply answer = FakeInternet::fileReply(request, FakeBody::of(page.body));
-    if (page.status != 200) {
-      answer.statusCode = page.status;
-      answer.statusText = "Failed";
-    }
-    answer.gate = page.gate;
-    return answer;
-  }
 
-  std::mutex servedMutex;
   std::set<std::string> servers;
-  std::map<std::string, Served> served;
 };

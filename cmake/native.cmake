@@ -3,8 +3,6 @@
 file(GLOB HAULIX_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 add_executable(haulix_unit_tests ${HAULIX_UNIT_TEST_SOURCES})
 target_link_libraries(haulix_unit_tests PRIVATE haulix_fakes gmock gtest_main)
-target_compile_definitions(haulix_unit_tests PRIVATE
-  HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 gtest_discover_tests(haulix_unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
 
 # The model folders reach the OS only through the ports.

@@ -5,5 +5,4 @@
 add_executable(haulix_batch_driver bench/batch_driver.cpp tests/e2e/haulix_process.cpp
   tests/windows/local_server.cpp ${HAULIX_MANIFEST_RC})
 target_include_directories(haulix_batch_driver PRIVATE tests)
-target_compile_definitions(haulix_batch_driver PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(haulix_batch_driver PRIVATE ws2_32 comctl32 shell32 gdi32 user32 advapi32)

@@ -8,6 +8,12 @@ add_library(haulix_win32 STATIC ${HAULIX_WIN32_SOURCES})
 target_include_directories(haulix_win32 PUBLIC src)
 target_link_libraries(haulix_win32 PUBLIC haulix_model ${HAULIX_WIN32_LIBS})
 
+# The local test servers' scripts are found from the source tree. Only that one file is told
+# where the tree is: a path in every test's flags would keep the compiler cache from being
+# shared between checkouts.
+set_source_files_properties(tests/windows/local_server.cpp PROPERTIES
+  COMPILE_DEFINITIONS HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
 # The manifest (UTF-8 code page, common controls v6, per-monitor DPI awareness) as a resource.
 set(HAULIX_MANIFEST_RC ${CMAKE_SOURCE_DIR}/resources/manifest.rc)
 set_property(SOURCE ${HAULIX_MANIFEST_RC} APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR}/resources)
@@ -39,7 +45,6 @@ add_executable(haulix_windows_tests ${HAULIX_WINDOWS_TEST_SOURCES} ${HAULIX_MANI
 # crypt32: the HTTPS tests trust their test authority for a while.
 target_link_libraries(haulix_windows_tests PRIVATE haulix_app haulix_fakes gmock gtest_main ws2_32
   crypt32)
-target_compile_definitions(haulix_windows_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 # Each test has five minutes: a test's own waits are generous for a busy machine, but a
 # test that hangs must not hold up the suite.
 gtest_discover_tests(haulix_windows_tests DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
@@ -74,7 +79,6 @@ add_executable(haulix_e2e_tests tests/e2e/end_to_end_test.cpp tests/e2e/crash_te
 target_include_directories(haulix_e2e_tests PRIVATE tests)
 target_link_libraries(haulix_e2e_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32 user32
   advapi32 crypt32)
-target_compile_definitions(haulix_e2e_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_dependencies(haulix_e2e_tests haulix)
 add_test(NAME EndToEnd.HaulixUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/e2e-tests.sh ${CMAKE_BINARY_DIR} -KillTest.*:FaultMatrix.*:TrustAndNames.*)
@@ -101,7 +105,6 @@ add_executable(haulix_setup_e2e_tests tests/e2e/setup_removal_test.cpp
 target_include_directories(haulix_setup_e2e_tests PRIVATE tests src)
 target_link_libraries(haulix_setup_e2e_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32
   user32 advapi32)
-target_compile_definitions(haulix_setup_e2e_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_dependencies(haulix_setup_e2e_tests haulix)
 add_test(NAME EndToEnd.SetupAndRemovalUnderWine
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/setup-e2e-tests.sh ${CMAKE_BINARY_DIR})
@@ -127,7 +130,6 @@ add_executable(haulix_package_tests tests/e2e/package_test.cpp tests/e2e/haulix_
 target_include_directories(haulix_package_tests PRIVATE tests src)
 target_link_libraries(haulix_package_tests PRIVATE gtest_main ws2_32 comctl32 shell32 gdi32
   user32 advapi32)
-target_compile_definitions(haulix_package_tests PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 option(HAULIX_DIST "Make the package (dist/haulix-VERSION-win64.zip) and test it" OFF)
 if(HAULIX_DIST)

@@ -119,6 +119,10 @@ bool fileHasGeneratedBytes(const std::string& path, uint32_t seed, uint64_t size
 
 // The middle of the Download Window's banner link "Open", in the window's client area.
 POINT openLinkCentre();
+// The centre of a Site Window button (4 Back ... 9 Get) in the window's client area.
+POINT siteButtonCentre(int control);
+// A click of the left button at a point of the window's client area, as the mouse sends it.
+void clickAt(HWND window, POINT at);
 // The visible menu once one is shown; null after the limit.
 HWND waitForMenu(DWORD milliseconds);
 // The shown dialog with this title once one is shown; null after the limit.

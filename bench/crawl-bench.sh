@@ -33,7 +33,6 @@ done
 [ -d "$docs" ] || { echo "crawl-bench: no $docs (scripts/setup.sh installs python3.11-doc)" >&2; exit 1; }
 [ -f "$crawler" ] || { echo "crawl-bench: no $crawler (cmake --build $build --target haulix_crawl)" >&2; exit 1; }
 [ -z "$before" ] || [ -f "$before" ] || { echo "crawl-bench: no $before" >&2; exit 1; }
-nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 
 work=$(mktemp -d /tmp/haulix-crawl-bench.XXXXXX)
 nginx_pid=""
@@ -92,65 +91,12 @@ print("%.3f %d %s" % (wall, peak, out.replace("\n", " ")))
 EOF
 }
 
-# The server: nginx on a free port of 127.0.0.1 with its own configuration; the documents
-# under /python/, the generated site under /generated/.
-mkdir -p "$work/www" "$work/logs"
-chmod 755 "$work" "$work/www"
+# The server: the documents under /python/, the generated site under /generated/.
+. "$here/local-site.sh"
+mkdir -p "$work/www"
 ln -s "$docs" "$work/www/python"
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat >"$work/nginx.conf" <<EOF
-worker_processes 1;
-daemon off;
-pid $work/nginx.pid;
-error_log $work/logs/error.log;
-events { worker_connections 512; }
-http {
-  access_log $work/logs/access.log;
-  client_body_temp_path $work/logs;
-  proxy_temp_path $work/logs;
-  fastcgi_temp_path $work/logs;
-  uwsgi_temp_path $work/logs;
-  scgi_temp_path $work/logs;
-  sendfile on;
-  types { text/html html htm; text/css css; application/javascript js; image/png png; }
-  server { listen 127.0.0.1:$port; root $work/www; }
-}
-EOF
-if [ "$generated" -gt 0 ]; then
-  python3 - "$work/www/generated" "$generated" <<'EOF'
-import os, sys
-folder, pages = sys.argv[1], int(sys.argv[2])
-documents = max(1, pages // 2)
-per_part = 250
-parts = max(1, documents // per_part)
-os.makedirs(folder)
-home = ["<html><head><title>Generated manual</title></head><body>"]
-for part in range(parts):
-    os.makedirs("%s/part%d" % (folder, part))
-    items = ["<html><head><title>Part %d</title></head><body><a href=\"../index.html\">up</a>" % part]
-    for topic in range(per_part):
-        name = "topic%d.html" % topic
-        items.append("<li><a href=\"%s\">Topic %d</a> (<a href=\"%s#usage\">usage</a>)</li>" % (name, topic, name))
-        with open("%s/part%d/%s" % (folder, part, name), "w") as f:
-            f.write("<html><head><title>Topic %d &amp; more</title></head><body>"
-                    "<a href=\"index.html\">part</a> <a href=\"#top\">top</a>"
-                    "<p id=usage>Usage.</p></body></html>" % topic)
-    with open("%s/part%d/index.html" % (folder, part), "w") as f:
-        f.write("\n".join(items) + "</body></html>")
-    home.append("<a href=\"part%d/index.html\">Part %d</a>" % (part, part))
-with open("%s/index.html" % folder, "w") as f:
-    f.write("\n".join(home) + "</body></html>")
-EOF
-  chmod -R a+rX "$work/www/generated"
-fi
-"$nginx_bin" -c "$work/nginx.conf" -p "$work" 2>/dev/null &
-nginx_pid=$!
-i=0
-until python3 -c "import urllib.request as u; u.urlopen('http://127.0.0.1:$port/python/index.html')" 2>/dev/null; do
-  i=$((i + 1))
-  [ $i -lt 100 ] || { echo "crawl-bench: nginx did not start" >&2; cat "$work/logs/error.log" >&2; exit 1; }
-  sleep 0.05
-done
+[ "$generated" -eq 0 ] || generate_site "$work/www/generated" "$generated"
+serve_site "$work" python/index.html
 # Wine's server and prefix come up once, before anything is timed.
 wineserver -p >/dev/null 2>&1 </dev/null &
 wine cmd /c exit >/dev/null 2>&1 || true

@@ -12,6 +12,5 @@ target_link_libraries(haulix_batch_driver PRIVATE ws2_32 comctl32 shell32 gdi32 
 add_executable(haulix_answer_prober bench/answer_prober.cpp tests/e2e/haulix_process.cpp
   tests/windows/local_server.cpp ${HAULIX_MANIFEST_RC})
 target_include_directories(haulix_answer_prober PRIVATE tests)
-target_compile_definitions(haulix_answer_prober PRIVATE HAULIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(haulix_answer_prober PRIVATE ws2_32 comctl32 shell32 gdi32 user32 advapi32
   psapi)

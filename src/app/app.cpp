@@ -165,7 +165,7 @@ void App::idlePass() {
   if (takeRequest(requests_.selectAllInAddressBox)) SendMessageA(windows_.edit, EM_SETSEL, 0, -1);
   if (takeRequest(requests_.openConnectDialog) && dialogs_.showConnectDialog)
     dialogs_.showConnectDialog(*this);
-  settings_.reloadSettings();
+  settings_.reloadChangedSettings();
   if (content_) content_->addNewRows();
   scheduler_->runScheduler();
   if (saver_) saver_->onIdlePass();

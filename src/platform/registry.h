@@ -1,15 +1,28 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 // The two registry roots the program uses.
 enum class RegistryRoot { kCurrentUser, kLocalMachine };
 
+// A sign that a key's values may have changed, for a reader that keeps what it read instead
+// of reading every value again each time it looks.
+class RegistryWatch {
+ public:
+  virtual ~RegistryWatch() = default;
+  // True at the first call, and afterwards when the key may have changed since the last
+  // call that answered true (by this process or another). It may answer true without a
+  // change; never false after one.
+  virtual bool changed() = 0;
+};
+
 // The only way the program reaches the registry. Every call opens its key for all access,
 // creating it when it is missing (also for a read), and closes it again before it returns:
-// no handle stays open between calls, so another process's changes are seen at once. A key
-// that cannot be opened (no write access to the machine-wide root, say) reads as absent.
+// no handle stays open between calls (a watch aside), so another process's changes are seen
+// at once. A key that cannot be opened (no write access to the machine-wide root, say)
+// reads as absent.
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -31,6 +44,9 @@ class Registry {
   // Deletes the named value; with an empty name, the key itself (which must have no
   // subkeys).
   virtual bool remove(RegistryRoot root, const std::string& key, const std::string& name) = 0;
+  // A watch on the key's values (not its subkeys), creating the key when it is missing;
+  // null when the key cannot be watched.
+  virtual std::unique_ptr<RegistryWatch> watchKey(RegistryRoot root, const std::string& key) = 0;
 };
 
 // The reading rules every implementation applies to the stored bytes, so that the same

@@ -80,6 +80,15 @@ void SettingsStore::reloadSettings() {
   }
 }
 
+void SettingsStore::reloadChangedSettings() {
+  if (!watchTried_) {
+    watchTried_ = true;
+    watch_ = registry_.watchKey(kCurrentUser, settings_key::kUser);
+  }
+  if (watch_ && !watch_->changed()) return;
+  reloadSettings();
+}
+
 void SettingsStore::readNumber(const std::string& name, int32_t Settings::*field) {
   int32_t value = 0;
   if (registry_.readNumber(kCurrentUser, settings_key::kUser, name, value))

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -46,7 +47,7 @@ inline int32_t connectionsPerFile(const Settings& settings) {
 
 // The Settings record and the only code that reads and writes it. Each change is written
 // to the registry at once, and only when the value differs; the whole record is read again
-// at every idle pass, which is how another instance's change arrives.
+// at an idle pass after the key changed, which is how another instance's change arrives.
 class SettingsStore {
  public:
   SettingsStore(Registry& registry, const KnownFolders& folders)
@@ -64,6 +65,10 @@ class SettingsStore {
   // Reads every stored value in turn and assigns what could be read; then an empty save
   // folder becomes My Documents + "\My Downloaded Files" (in memory only).
   void reloadSettings();
+  // reloadSettings when the key may have changed since the last reload through here (at
+  // every call when the key cannot be watched). Nine reads cost an idle pass about a
+  // millisecond under Wine, and a crawl asks for passes back to back.
+  void reloadChangedSettings();
   // Stores the value and writes it under `name`, unless the field already holds it.
   void setNumberSetting(const std::string& name, int32_t Settings::*field, int32_t value);
   // The same for texts, compared byte for byte.
@@ -81,4 +86,6 @@ class SettingsStore {
   Registry& registry_;
   const KnownFolders& folders_;
   Settings settings_;
+  std::unique_ptr<RegistryWatch> watch_;  // made at the first reloadChangedSettings
+  bool watchTried_ = false;
 };

@@ -19,6 +19,25 @@ std::string dwordBytes(int32_t value) {
 
 }  // namespace
 
+class FakeRegistryWatch final : public RegistryWatch {
+ public:
+  explicit FakeRegistryWatch(const uint64_t& changes) : changes_(changes) {}
+  bool changed() override {
+    if (seen_ && *seen_ == changes_) return false;
+    seen_ = changes_;
+    return true;
+  }
+
+ private:
+  const uint64_t& changes_;
+  std::optional<uint64_t> seen_;
+};
+
+std::unique_ptr<RegistryWatch> FakeRegistry::watchKey(RegistryRoot root, const std::string& key) {
+  if (!open(root, key)) return nullptr;
+  return std::make_unique<FakeRegistryWatch>(changes_);
+}
+
 FakeRegistry::ValueId FakeRegistry::idOf(RegistryRoot root, const std::string& key,
                                          const std::string& name) {
   return {root, folded(key), folded(name)};
@@ -70,6 +89,7 @@ bool FakeRegistry::store(RegistryRoot root, const std::string& key, const std::s
   ++writes_;
   if (refuseWrites || !open(root, key)) return false;
   values_[idOf(root, key, name)] = std::move(value);
+  ++changes_;
   return true;
 }
 
@@ -88,6 +108,7 @@ bool FakeRegistry::writeText(RegistryRoot root, const std::string& key, const st
 bool FakeRegistry::remove(RegistryRoot root, const std::string& key, const std::string& name) {
   ++writes_;
   if (refuseWrites || deniedRoots.count(root)) return false;
+  ++changes_;
   if (!name.empty()) {
     if (!open(root, key)) return false;
     return values_.erase(idOf(root, key, name)) > 0;
@@ -125,10 +146,12 @@ void FakeRegistry::putRaw(RegistryRoot root, const std::string& key, const std::
                           uint32_t type, std::string_view bytes) {
   makeKey(root, key);
   values_[idOf(root, key, name)] = Value{type, std::string(bytes)};
+  ++changes_;
 }
 
 void FakeRegistry::erase(RegistryRoot root, const std::string& key, const std::string& name) {
   values_.erase(idOf(root, key, name));
+  ++changes_;
 }
 
 const FakeRegistry::Value* FakeRegistry::find(RegistryRoot root, const std::string& key,

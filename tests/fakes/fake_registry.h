@@ -43,6 +43,9 @@ class FakeRegistry final : public Registry {
   bool writeText(RegistryRoot root, const std::string& key, const std::string& name,
                  std::string_view text) override;
   bool remove(RegistryRoot root, const std::string& key, const std::string& name) override;
+  // Signals after any change to any key, the test side's included: more often than the
+  // system, which a watch allows.
+  std::unique_ptr<RegistryWatch> watchKey(RegistryRoot root, const std::string& key) override;
 
   // The test side.
   void putNumber(RegistryRoot root, const std::string& key, const std::string& name, int32_t value);
@@ -86,4 +89,5 @@ class FakeRegistry final : public Registry {
   std::map<ValueId, Value> values_;
   std::map<ValueId, int> reads_;
   int writes_ = 0;
+  uint64_t changes_ = 0;  // what a watch compares
 };

@@ -104,6 +104,21 @@ TEST_F(SettingsTest, AnotherInstancesPauseIsSeenAtTheNextReload) {
   EXPECT_EQ(settings.paused, 1);
 }
 
+// An idle pass reads the key only after a change, which the watch tells it.
+TEST_F(SettingsTest, AChangedReloadReadsTheKeyOnlyAfterItChanged) {
+  registry.putNumber(kUser, kKey, "setup", 300);
+  store.loadSettings(text);
+  store.reloadChangedSettings();
+  const int reads = registry.readsOf(kUser, kKey, "get");
+  store.reloadChangedSettings();
+  store.reloadChangedSettings();
+  EXPECT_EQ(registry.readsOf(kUser, kKey, "get"), reads);
+  registry.putNumber(kUser, kKey, "pause", 1);  // written by the other process
+  store.reloadChangedSettings();
+  EXPECT_EQ(settings.paused, 1);
+  EXPECT_EQ(registry.readsOf(kUser, kKey, "get"), reads + 1);
+}
+
 TEST_F(SettingsTest, AnEmptyStoredFolderGetsTheDefaultInMemoryOnly) {
   registry.putNumber(kUser, kKey, "setup", 300);
   registry.putText(kUser, kKey, "folder", "");

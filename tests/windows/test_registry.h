@@ -34,6 +34,9 @@ class TestRegistry final : public Registry {
   bool remove(RegistryRoot root, const std::string& key, const std::string& name) override {
     return real_.remove(root, moved(key), name);
   }
+  std::unique_ptr<RegistryWatch> watchKey(RegistryRoot root, const std::string& key) override {
+    return real_.watchKey(root, moved(key));
+  }
 
   // Whether the key exists, asked without creating it.
   bool hasKey(RegistryRoot root, const std::string& key) const {

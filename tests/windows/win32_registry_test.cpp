@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 
 #include "fakes/fake_registry.h"
 #include "platform/win32/win32_ids.h"
@@ -165,6 +166,24 @@ TEST_F(Win32RegistryTest, RemoveDeletesAValueOrWithAnEmptyNameTheKey) {
   EXPECT_TRUE(registry.remove(kUser, key, ""));
   EXPECT_FALSE(keyExists(key));
   EXPECT_FALSE(registry.remove(kUser, key, ""));
+}
+
+// Reads leave a watch quiet; a write past the port (another process's) or a delete wakes it,
+// once per change.
+TEST_F(Win32RegistryTest, AWatchAnswersTrueOnceForEachChangeOfTheKey) {
+  std::unique_ptr<RegistryWatch> watch = registry.watchKey(kUser, key);
+  ASSERT_NE(watch, nullptr);
+  EXPECT_TRUE(keyExists(key));
+  EXPECT_TRUE(watch->changed());
+  int32_t number = 0;
+  registry.readNumber(kUser, key, "get", number);
+  EXPECT_FALSE(watch->changed());
+  putRaw("get", REG_DWORD, "\x05\0\0\0", 4);
+  EXPECT_TRUE(watch->changed());
+  EXPECT_FALSE(watch->changed());
+  ASSERT_TRUE(registry.remove(kUser, key, "get"));
+  EXPECT_TRUE(watch->changed());
+  EXPECT_FALSE(watch->changed());
 }
 
 }  // namespace

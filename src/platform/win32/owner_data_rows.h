@@ -182,8 +182,7 @@ class OwnerDataRows final : public RowList<Record> {
   // The image of a cell of the first two columns; -1 for none.
   int cellImage(int row, int column) const {
     const Row* found = at(row);
-    if (!found) return -1;
-    return column == 0 ? found->cells.image0 : column == 1 ? found->cells.image1 : -1;
+    return found ? imageOf(found->cells, column) : -1;
   }
   // While the control paints, the parent may draw the cells' images itself: the control
   // is then given, for a cell with an image, an index past the end of any image list. It
@@ -210,7 +209,7 @@ class OwnerDataRows final : public RowList<Record> {
       item.pszText[n] = '\0';
     }
     if (item.mask & LVIF_IMAGE) {
-      item.iImage = item.iSubItem == 0 ? cells.image0 : item.iSubItem == 1 ? cells.image1 : -1;
+      item.iImage = imageOf(cells, item.iSubItem);
       if (imagesDrawnByParent_ && item.iImage >= 0) item.iImage = kImageDrawnByParent;
     }
   }
@@ -221,6 +220,10 @@ class OwnerDataRows final : public RowList<Record> {
     RowCells cells;
   };
   static constexpr size_t kNone = static_cast<size_t>(-1);
+
+  static int imageOf(const RowCells& cells, int column) {
+    return column == 0 ? cells.image0 : column == 1 ? cells.image1 : -1;
+  }
 
   size_t shown() const { return rows_.size() - deleted_; }
   // The row, closing up deleted rows first when it lies after one.

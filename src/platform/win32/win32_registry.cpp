@@ -33,6 +33,32 @@ class OpenKey {
   HKEY key_ = nullptr;
 };
 
+// The notification is asked for again before the caller reads, so that a change made while
+// it reads signals the next time. Without a notification (a deleted key, an error) every
+// look answers true, which reads as often as before there were watches.
+class Win32RegistryWatch final : public RegistryWatch {
+ public:
+  Win32RegistryWatch(HKEY key, HANDLE event) : key_(key), event_(event) {}
+  ~Win32RegistryWatch() override {
+    RegCloseKey(key_);
+    CloseHandle(event_);
+  }
+  Win32RegistryWatch(const Win32RegistryWatch&) = delete;
+  Win32RegistryWatch& operator=(const Win32RegistryWatch&) = delete;
+
+  bool changed() override {
+    if (armed_ && WaitForSingleObject(event_, 0) != WAIT_OBJECT_0) return false;
+    armed_ = RegNotifyChangeKeyValue(key_, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                     event_, TRUE) == ERROR_SUCCESS;
+    return true;
+  }
+
+ private:
+  HKEY key_;
+  HANDLE event_;  // resets itself when waited for
+  bool armed_ = false;
+};
+
 }  // namespace
 
 bool Win32Registry::readNumber(RegistryRoot root, const std::string& key, const std::string& name,
@@ -98,4 +124,17 @@ bool Win32Registry::remove(RegistryRoot root, const std::string& key, const std:
   OpenKey open(root, key);
   if (!open) return false;
   return RegDeleteValueA(open.get(), name.c_str()) == ERROR_SUCCESS;
+}
+
+std::unique_ptr<RegistryWatch> Win32Registry::watchKey(RegistryRoot root, const std::string& key) {
+  HKEY opened = nullptr;
+  if (RegCreateKeyExA(rootKey(root), key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_NOTIFY,
+                      nullptr, &opened, nullptr) != ERROR_SUCCESS)
+    return nullptr;
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (!event) {
+    RegCloseKey(opened);
+    return nullptr;
+  }
+  return std::make_unique<Win32RegistryWatch>(opened, event);
 }

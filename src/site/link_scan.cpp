@@ -30,14 +30,17 @@ int32_t FoundLinks::add(UrlParts&& address, LinkKind kind) {
   return static_cast<int32_t>(entries_.size() - 1);
 }
 
-size_t FoundLinks::addTo(PageRegistry& registry, SitePage& page, size_t most) {
+size_t FoundLinks::addTo(PageRegistry& registry, SitePage& page, size_t most,
+                         const AddressParser& parser) {
   const size_t end = std::min(entries_.size(), next_ + most);
   const size_t from = next_;
   pages_.resize(end);
   for (; next_ < end; ++next_) {
     Entry& entry = entries_[next_];
-    SitePage* target = entry.sameAs < 0 ? registry.findOrAddPage(std::move(entry.address))
-                                        : pages_[entry.sameAs];
+    const size_t known = registry.size();
+    SitePage* target =
+        entry.sameAs < 0 ? registry.findOrAddPage(std::move(entry.address)) : pages_[entry.sameAs];
+    if (typesLeft && registry.size() != known) parser.deriveType(target->address);
     pages_[next_] = target;
     registry.addLink(page, *target, entry.kind);
   }
@@ -60,7 +63,7 @@ bool LinkScan::resolve(const TextSpan& value, Resolved& resolved) {
     return known.link >= 0;
   }
   resolved.parts =
-      parser_.resolveLink(SpanReader::valueText(value, inDocument(value)), page_.address);
+      parser_.resolveLink(SpanReader::valueText(value, inDocument(value)), pageAddress_);
   if (!isUsable(resolved.parts)) {
     if (inDocument(value)) memo_.remember(value, {-1, LinkKind::None});
     return false;

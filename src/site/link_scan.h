@@ -29,11 +29,15 @@ class FoundLinks {
   size_t size() const { return entries_.size(); }
   bool done() const { return next_ == entries_.size(); }
   // Adds up to `most` more entries to the page's links (entries to addresses it links to
-  // already add nothing); gives how many it took.
-  size_t addTo(PageRegistry& registry, SitePage& page, size_t most);
+  // already add nothing); gives how many it took. `parser` gives the types of new pages
+  // while typesLeft.
+  size_t addTo(PageRegistry& registry, SitePage& page, size_t most, const AddressParser& parser);
 
   // The page's title, when the scan found one.
   std::optional<std::string> title;
+  // The addresses' types are still to be asked of the file types (a scan made where they
+  // could not be): each address new to the registry gets its type as it is added.
+  bool typesLeft = false;
 
  private:
   friend class LinkScan;
@@ -57,11 +61,11 @@ class FoundLinks {
 class LinkScan {
  public:
   LinkScan(const SpanReader& reader, const ScanPatterns& patterns, const AddressParser& parser,
-           const SitePage& page, const TextSpan& document, FoundLinks& found)
+           const UrlParts& pageAddress, const TextSpan& document, FoundLinks& found)
       : reader_(reader),
         patterns_(patterns),
         parser_(parser),
-        page_(page),
+        pageAddress_(pageAddress),
         document_(document),
         found_(found) {}
 
@@ -105,7 +109,7 @@ class LinkScan {
   const SpanReader& reader_;
   const ScanPatterns& patterns_;
   const AddressParser& parser_;
-  const SitePage& page_;
+  const UrlParts& pageAddress_;
   const TextSpan document_;
   FoundLinks& found_;
   ValueMemo memo_;

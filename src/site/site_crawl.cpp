@@ -78,7 +78,7 @@ void SiteCrawl::askForWorker(TransferJob& job) {
   engine.jobPass(job);
 }
 
-bool SiteCrawl::finishPageFetch(SitePage& page, size_t& budget) {
+bool SiteCrawl::finishPageFetch(SitePage& page) {
   const TransferJob* job = page.job;
   if (!job || job->result == kJobNoResult) return false;
   if (job->result != kJobSucceeded) {
@@ -86,26 +86,26 @@ bool SiteCrawl::finishPageFetch(SitePage& page, size_t& budget) {
     page.failureText = job->certificateFault == CertificateFault::kNone ? "" : job->errorText;
     return true;
   }
-  LinkExtractor& extractor = explorer_.extractor();
-  FoundLinks* found = explorer_.foundLinksOf(page);
-  if (!found) {
-    // A scan is done whole: it begins only while half the pass's share is left.
-    if (budget < kLinksPerPass / 2) return false;
-    // The page's bytes are only needed for their links: the file goes once it is scanned.
-    FoundLinks scanned;
-    if (!job->finishedPath.empty()) {
-      scanned = extractor.scanLinks(page, job->finishedPath);
-      explorer_.fileOps().removePath(job->finishedPath);
-    }
-    budget -= std::min(budget, scanned.size());
-    found = &explorer_.keepFoundLinks(page, std::move(scanned));
-  }
-  budget -= extractor.addFound(page, *found, budget);
-  if (!found->done()) return false;
+  PageScans& scans = explorer_.scans();
+  if (!scans.started(page)) scans.start(page, job->finishedPath);
+  return false;
+}
+
+bool SiteCrawl::addScannedLinks(SitePage& page, FoundLinks& found, size_t& budget) {
+  budget -= explorer_.extractor().addFound(page, found, budget);
+  if (!found.done()) return false;
   page.state = PageState::Read;
   explorer_.tree().addChildPages(page);
   explorer_.list().pageRead(page);
   return true;
+}
+
+void SiteCrawl::endPageFetch(SitePage& page) {
+  // The other pages of the document take what its one reply gave.
+  const std::vector<SitePage*> sharers = explorer_.sharersOf(page);
+  explorer_.destroyJob(page);
+  for (SitePage* sharer : sharers)
+    if (sharer->state == PageState::Unread) fillFromDocument(*sharer, page);
 }
 
 void SiteCrawl::cancelPageFetches() {
@@ -157,29 +157,32 @@ void SiteCrawl::expandNextLevel() {
 
 void SiteCrawl::collectFinishedFetches() {
   // In address order, as the registry holds the pages: when two pages that finish in one
-  // pass link to the same page, the first of them gets it as its child.
+  // pass link to the same page, the first of them gets it as its child. Their scans begin
+  // in that order, and their links are added in the order the scans began.
   std::vector<SitePage*> pages = explorer_.pagesWithJobs();
   const ByteText& text = explorer_.registry().text();
   std::sort(pages.begin(), pages.end(), [&](const SitePage* a, const SitePage* b) {
     return text.compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
   });
-  linksLeft_ = false;
-  size_t budget = kLinksPerPass;
   for (SitePage* page : pages) {
     if (page->job && page->job->result != kJobNoResult) {
-      if (finishPageFetch(*page, budget)) {
-        // The other pages of the document take what its one reply gave.
-        const std::vector<SitePage*> sharers = explorer_.sharersOf(*page);
-        explorer_.destroyJob(*page);
-        for (SitePage* sharer : sharers)
-          if (sharer->state == PageState::Unread) fillFromDocument(*sharer, *page);
-      } else {
-        linksLeft_ = true;
-      }
+      if (finishPageFetch(*page)) endPageFetch(*page);
     } else if (page->job && !isRunning(*page->job)) {
       // A fetch that wants no worker any more is to be started again, wherever it stands.
       fetchFrom_ = {};
     }
+    explorer_.tree().refreshTreeItem(*page);
+  }
+  // A scan still running holds back the ones that began after it; its end wakes the loop.
+  linksLeft_ = false;
+  size_t budget = kLinksPerPass;
+  FoundLinks* found = nullptr;
+  while (SitePage* page = explorer_.scans().firstEnded(found)) {
+    if (!addScannedLinks(*page, *found, budget)) {
+      linksLeft_ = true;
+      break;
+    }
+    endPageFetch(*page);
     explorer_.tree().refreshTreeItem(*page);
   }
 }
@@ -187,9 +190,10 @@ void SiteCrawl::collectFinishedFetches() {
 void SiteCrawl::startPageFetches(int filesAtOnce) {
   fillsLeft_ = false;
   if (explorer_.fetchStopped()) return;
+  // A page whose fetch has ended takes no place while it is read (see PageScans).
   int free = filesAtOnce;
   for (const SitePage* page : explorer_.pagesWithJobs())
-    if (isFetching(*page)) --free;
+    if (isRunning(*page->job)) --free;
   // Pages of documents fetched or read already need no request and take no place; the
   // first page that needs one waits for a free place.
   int fills = 0;

@@ -15,7 +15,8 @@
 // are transfer jobs of the engine, counted apart from the downloads. A document is asked
 // for once: the pages whose addresses differ only in their fragment wait for the one
 // fetch, or are filled at once from the page that read it. Everything runs on the
-// user-interface thread, inside the scheduler pass or a command.
+// user-interface thread, inside the scheduler pass or a command, but the reading of a
+// fetched page's file, which runs on a pool thread and wakes the loop when it ends.
 //
 // A pass costs what changed, not the size of the site: the crawl order is kept by the
 // tree until its shown shape changes, and cursors into it remember how far the pages are
@@ -45,13 +46,16 @@ class SiteCrawl final : public SiteSteps {
   // password and referrer, writing into the save folder) asks for one more worker. Its
   // item then shows what it is.
   void startPageFetch(SitePage& page);
-  // The outcome of the page's finished job: on success its links are read from the file
-  // (which is then deleted) and added to the page, `budget` of them in this pass at most
-  // (the scan counting as much as the links it finds; a scan waits for the next pass when
-  // less than half of kLinksPerPass is left), then its children placed, the list refilled and the page Read; on
-  // failure it cannot find its server. True once the fetch is over; the caller then
-  // destroys the job.
-  bool finishPageFetch(SitePage& page, size_t& budget);
+  // The outcome of the page's finished job: on success its scan begins, off this thread
+  // (see PageScans), and the fetch goes on until addScannedLinks has added what it found;
+  // on failure it cannot find its server. True once the fetch is over; the caller then
+  // ends it (endPageFetch).
+  bool finishPageFetch(SitePage& page);
+  // Adds what the page's scan found, `budget` links at most, which it counts down. Once
+  // all are in: its children placed, the list refilled and the page Read, and true.
+  bool addScannedLinks(SitePage& page, FoundLinks& found, size_t& budget);
+  // Destroys the page's job; the other pages of its document take what its reply gave.
+  void endPageFetch(SitePage& page);
   // Destroys every page fetch; the pages stay Unread, to be fetched again.
   void cancelPageFetches();
   // The Stop button: the fetches end and none starts until a branch is opened or an
@@ -81,8 +85,7 @@ class SiteCrawl final : public SiteSteps {
   // Pages opened in one pass at most: each opening places its children's children, and a
   // level of a large site holds tens of thousands of pages.
   static constexpr size_t kOpensPerPass = 64;
-  // Links found or added in one pass at most (a page's scan is done whole, once it
-  // begins): the pages of a large site's index hold thousands.
+  // Links added in one pass at most: the pages of a large site's index hold thousands.
   static constexpr size_t kLinksPerPass = 256;
 
  private:

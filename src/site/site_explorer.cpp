@@ -25,7 +25,8 @@ SiteExplorer::SiteExplorer(const ByteText& text, const AddressParser& parser, Fi
       registry_(text),
       tree_(views.tree, views.frame, text),
       list_(views.rows, tree_, registry_),
-      extractor_(text, parser, registry_, fileOps) {}
+      extractor_(text, parser, registry_, fileOps),
+      scans_(text, fileOps, [engine = &engine] { engine->wake(); }) {}
 
 SiteExplorer::~SiteExplorer() {
   for (SitePage* page : pagesWithJobs_) {
@@ -122,7 +123,7 @@ void SiteExplorer::cancelPageFetches() {
   fetching.swap(pagesWithJobs_);
   for (SitePage* page : fetching) {
     // Links added before the cancel stay: a later read adds the rest, and none twice.
-    foundLinks_.erase(page);
+    scans_.drop(*page);
     engine_.destroyJob(page->job, false);
     page->job = nullptr;
     tree_.refreshTreeItem(*page);
@@ -145,7 +146,7 @@ void SiteExplorer::attachJob(SitePage& page, TransferJob* job) {
 
 void SiteExplorer::destroyJob(SitePage& page) {
   if (!page.job) return;
-  foundLinks_.erase(&page);
+  scans_.drop(page);
   engine_.destroyJob(page.job, false);
   page.job = nullptr;
   std::erase(pagesWithJobs_, &page);
@@ -173,15 +174,6 @@ void SiteExplorer::shareFetch(SitePage& page, SitePage& owner) {
 const std::vector<SitePage*>& SiteExplorer::sharersOf(const SitePage& owner) const {
   auto found = sharers_.find(&owner);
   return found == sharers_.end() ? kNoSharers : found->second;
-}
-
-FoundLinks* SiteExplorer::foundLinksOf(const SitePage& page) {
-  auto found = foundLinks_.find(&page);
-  return found == foundLinks_.end() ? nullptr : &found->second;
-}
-
-FoundLinks& SiteExplorer::keepFoundLinks(const SitePage& page, FoundLinks&& found) {
-  return foundLinks_.insert_or_assign(&page, std::move(found)).first->second;
 }
 
 void SiteExplorer::onTreeSelectionChanged(TreeItem item) {

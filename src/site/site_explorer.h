@@ -11,6 +11,7 @@
 #include "platform/site_frame.h"
 #include "site/link_extractor.h"
 #include "site/page_registry.h"
+#include "site/page_scans.h"
 #include "site/site_history.h"
 #include "site/site_list.h"
 #include "site/site_tree.h"
@@ -102,10 +103,9 @@ class SiteExplorer {
   void shareFetch(SitePage& page, SitePage& owner);
   // The pages waiting for the owner's fetch.
   const std::vector<SitePage*>& sharersOf(const SitePage& owner) const;
-  // What the scan of a fetched page found, kept while its links are added a part at a
-  // time; nullptr before the scan. Dropped with the page's job.
-  FoundLinks* foundLinksOf(const SitePage& page);
-  FoundLinks& keepFoundLinks(const SitePage& page, FoundLinks&& found);
+  // The scans of fetched pages, whose found links are kept while they are added a part at
+  // a time. A page's scan is dropped with its job.
+  PageScans& scans() { return scans_; }
 
   PageRegistry& registry() { return registry_; }
   SiteTree& tree() { return tree_; }
@@ -134,7 +134,6 @@ class SiteExplorer {
   SiteList list_;
   LinkExtractor extractor_;
   std::vector<SitePage*> pagesWithJobs_;
-  std::unordered_map<const SitePage*, FoundLinks> foundLinks_;
   // Each document that was fetched, by its address without the fragment (a view into
   // its page's address): the page whose job fetched it.
   std::unordered_map<std::string_view, SitePage*> documents_;
@@ -145,4 +144,6 @@ class SiteExplorer {
   // While expandPages runs: the list's refill waits until every item is open.
   bool expanding_ = false;
   bool refillWanted_ = false;
+  // Last, so that it goes first: its destructor waits for the scans still running.
+  PageScans scans_;
 };

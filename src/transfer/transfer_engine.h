@@ -35,6 +35,11 @@ class TransferEngine {
   TransferEngine(const TransferEngine&) = delete;
   TransferEngine& operator=(const TransferEngine&) = delete;
 
+  // Wakes the application as a worker's end does, for work done on other threads of the
+  // process (a page read for its links); from any thread.
+  void wake() const {
+    if (wake_) wake_();
+  }
   // The lock that worker threads share with the user-interface thread.
   std::mutex& lock() { return mutex_; }
   // The jobs, newest first. Touched by the user-interface thread only.

@@ -52,6 +52,9 @@ class AddressParser {
   UrlParts resolveLink(std::string_view link, const UrlParts& page) const;
   // Sets fullAddress, displayName, typeName and iconIndex from the nine components.
   void deriveNames(UrlParts& address) const;
+  // Sets typeName and iconIndex alone, from the file types: for an address whose names
+  // were derived where the file types could not be asked.
+  void deriveType(UrlParts& address) const;
 
  private:
   const ByteText& text_;

@@ -78,23 +78,30 @@ void AddressParser::deriveNames(UrlParts& parts) const {
   parts.fullAddress = joinTexts({parts.scheme, parts.user, parts.password, parts.host, parts.port,
                                  parts.folder, parts.baseName, parts.extension, parts.extra});
   std::string display;
-  if (!parts.baseName.empty() && !parts.extension.empty()) {
+  if (!parts.baseName.empty() && !parts.extension.empty())
     display = parts.baseName + text_.lowerText(parts.extension);
+  else if (!parts.baseName.empty())
+    display = parts.baseName;
+  else
+    display = "Index";
+  parts.displayName = trimSpaces(decodeEscapes(display));
+  deriveType(parts);
+}
+
+void AddressParser::deriveType(UrlParts& parts) const {
+  if (!parts.baseName.empty() && !parts.extension.empty()) {
     FileType type = types_.lookup(parts.extension);
     parts.iconIndex = type.iconIndex;
     parts.typeName = !type.typeName.empty()
                          ? type.typeName
                          : text_.upperText(text_.stripRepeated(parts.extension, ".")) + " File";
   } else if (!parts.baseName.empty()) {
-    display = parts.baseName;
     parts.iconIndex = types_.lookup("").iconIndex;
     parts.typeName = "File";
   } else {
-    display = "Index";
     FileType type = types_.lookup(".htm");
     parts.iconIndex = type.iconIndex;
     // As for any extension the shell has no name for.
     parts.typeName = !type.typeName.empty() ? type.typeName : "HTM File";
   }
-  parts.displayName = trimSpaces(decodeEscapes(display));
 }

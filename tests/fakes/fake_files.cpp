@@ -122,6 +122,7 @@ struct FakeFiles::State {
   std::vector<SavedLink> links;
   int64_t stepsLeft = -1;  // before the crash; -1: none coming
   bool holdArmed = false;
+  FakeFiles::Op holdOp = FakeFiles::Op::kWrite;  // kWrite or kMap
   bool held = false;
   std::string holdPrefix;  // upper case
   std::condition_variable holdChanged;
@@ -260,9 +261,12 @@ struct FakeFiles::State {
     }
   }
 
-  // A write held by holdNextWrite waits here, the lock let go meanwhile.
-  void waitIfHeld(std::unique_lock<std::mutex>& lock, const std::string& path) {
-    if (!holdArmed || upperKey(path).compare(0, holdPrefix.size(), holdPrefix) != 0) return;
+  // A write held by holdNextWrite (or a mapping by holdNextMap) waits here, the lock let go
+  // meanwhile.
+  void waitIfHeld(std::unique_lock<std::mutex>& lock, const std::string& path,
+                  FakeFiles::Op op = FakeFiles::Op::kWrite) {
+    if (!holdArmed || op != holdOp || upperKey(path).compare(0, holdPrefix.size(), holdPrefix) != 0)
+      return;
     holdArmed = false;
     held = true;
     holdChanged.notify_all();
@@ -543,7 +547,8 @@ std::unique_ptr<WritableFile> FakeFiles::openForWritingAt(const std::string& pat
 }
 
 std::unique_ptr<MappedFile> FakeFiles::map(const std::string& path) {
-  std::lock_guard<std::mutex> hold(state_->mutex);
+  std::unique_lock<std::mutex> hold(state_->mutex);
+  state_->waitIfHeld(hold, path, Op::kMap);
   if (state_->enter(Op::kMap, path)) return nullptr;
   State::Place place = state_->locate(path);
   if (place.error || !place.node || place.node->folder) return nullptr;
@@ -819,6 +824,14 @@ bool FakeFiles::crashed() const {
 void FakeFiles::holdNextWrite(const std::string& pathPrefix) {
   std::lock_guard<std::mutex> hold(state_->mutex);
   state_->holdArmed = true;
+  state_->holdOp = Op::kWrite;
+  state_->holdPrefix = upperKey(pathPrefix);
+}
+
+void FakeFiles::holdNextMap(const std::string& pathPrefix) {
+  std::lock_guard<std::mutex> hold(state_->mutex);
+  state_->holdArmed = true;
+  state_->holdOp = Op::kMap;
   state_->holdPrefix = upperKey(pathPrefix);
 }
 

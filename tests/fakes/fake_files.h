@@ -103,6 +103,11 @@ class FakeFiles final : public Files {
   void holdNextWrite(const std::string& pathPrefix);
   bool waitForHeldWrite();
   void releaseWrite();
+  // A slow read: the next mapping of such a path waits in the same way, until
+  // releaseMap(); waitForHeldMap() waits until one does.
+  void holdNextMap(const std::string& pathPrefix);
+  bool waitForHeldMap() { return waitForHeldWrite(); }
+  void releaseMap() { releaseWrite(); }
   // The path disappears (as if another program deleted it) just before the next `op` on it.
   void vanishBefore(Op op, const std::string& path);
   // A folder appears at the path (as if another thread made it) just before the next `op`

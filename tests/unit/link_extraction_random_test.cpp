@@ -166,12 +166,13 @@ TEST_F(LinkExtractionRandomTest, ImagesInsideAnchorsAreAddedAsALiteralReadingAdd
     SitePage& fast = world.page("http://h/fast" + std::to_string(round) + ".htm");
     SitePage& literal = world.page("http://h/literal" + std::to_string(round) + ".htm");
     FoundLinks fastFound, literalFound;
-    LinkScan fastScan(reader, patterns, world.parser, fast, bytes.document(), fastFound);
+    LinkScan fastScan(reader, patterns, world.parser, fast.address, bytes.document(), fastFound);
     AnchorImages(fastScan).run();
-    fastFound.addTo(world.explorer.registry(), fast, fastFound.size());
-    LinkScan literalScan(reader, patterns, world.parser, literal, bytes.document(), literalFound);
+    fastFound.addTo(world.explorer.registry(), fast, fastFound.size(), world.parser);
+    LinkScan literalScan(reader, patterns, world.parser, literal.address, bytes.document(),
+                         literalFound);
     addAnchorImagesLiterally(literalScan);
-    literalFound.addTo(world.explorer.registry(), literal, literalFound.size());
+    literalFound.addTo(world.explorer.registry(), literal, literalFound.size(), world.parser);
     ASSERT_EQ(foundOn(fast), foundOn(literal)) << html;
   }
 }

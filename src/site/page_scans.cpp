@@ -1,0 +1,129 @@
+#include "site/page_scans.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+#include "platform/thread_pool.h"
+
+namespace {
+
+// The system's file types may be asked on the window's thread only (their icons go into
+// the window's image list): a scan's addresses get their types as they are added.
+class NoFileTypes final : public FileTypes {
+ public:
+  FileType lookup(std::string_view) override { return {}; }
+};
+
+}  // namespace
+
+// What every scan reads and none changes.
+struct PageScans::Tools {
+  explicit Tools(const ByteText& text) : parser(text, types), reader(text), patterns(reader) {}
+  NoFileTypes types;
+  AddressParser parser;
+  SpanReader reader;
+  ScanPatterns patterns;
+};
+
+// One page's scan. The address and path are set before its thread starts and only read
+// after; `ended` and `found` are handed over under the running count's lock.
+struct PageScans::Scan {
+  UrlParts address;
+  std::string path;
+  bool ended = false;
+  FoundLinks found;
+};
+
+// The scans under way, shared with their threads, which outlive a dropped scan.
+struct PageScans::Running {
+  std::mutex mutex;
+  std::condition_variable idle;
+  int count = 0;
+};
+
+PageScans::PageScans(const ByteText& text, FileOps& fileOps, std::function<void()> wake)
+    : fileOps_(fileOps),
+      wake_(std::move(wake)),
+      tools_(std::make_shared<const Tools>(text)),
+      running_(std::make_shared<Running>()) {}
+
+PageScans::~PageScans() {
+  started_.clear();
+  std::unique_lock<std::mutex> hold(running_->mutex);
+  running_->idle.wait(hold, [&] { return running_->count == 0; });
+}
+
+void PageScans::run(const Tools& tools, FileOps& fileOps, Scan& scan) {
+  FoundLinks found;
+  found.typesLeft = true;
+  {
+    std::unique_ptr<MappedFile> file = fileOps.mapFile(scan.path);
+    if (file && file->data() && file->size() > 0)
+      LinkScan(tools.reader, tools.patterns, tools.parser, scan.address,
+               TextSpan::document(file->data(), file->size()), found)
+          .run();
+  }  // unmapped first: a mapped file cannot be deleted
+  // The page's bytes are only needed for their links.
+  fileOps.removePath(scan.path);
+  scan.found = std::move(found);
+}
+
+void PageScans::start(SitePage& page, const std::string& path) {
+  auto scan = std::make_shared<Scan>();
+  scan->address = page.address;  // a copy: the page may be freed while the scan runs
+  scan->path = path;
+  started_.push_back({&page, scan});
+  if (path.empty()) {
+    scan->found.typesLeft = true;
+    scan->ended = true;
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> hold(running_->mutex);
+    ++running_->count;
+  }
+  // The task holds what the scan reads and the count that the destructor waits for; it
+  // wakes the window before it counts itself out, while whatever `wake_` reaches lives.
+  auto task = [tools = tools_, running = running_, scan, &fileOps = fileOps_, wake = wake_] {
+    run(*tools, fileOps, *scan);
+    {
+      std::lock_guard<std::mutex> hold(running->mutex);
+      scan->ended = true;
+    }
+    if (wake) wake();
+    {
+      std::lock_guard<std::mutex> hold(running->mutex);
+      --running->count;
+    }
+    running->idle.notify_all();
+  };
+  if (ThreadPool::shared().start(std::move(task))) return;
+  {
+    std::lock_guard<std::mutex> hold(running_->mutex);
+    --running_->count;
+  }
+  run(*tools_, fileOps_, *scan);
+  scan->ended = true;
+}
+
+bool PageScans::started(const SitePage& page) const {
+  for (const Started& each : started_)
+    if (each.page == &page) return true;
+  return false;
+}
+
+SitePage* PageScans::firstEnded(FoundLinks*& found) {
+  if (started_.empty()) return nullptr;
+  Started& first = started_.front();
+  {
+    std::lock_guard<std::mutex> hold(running_->mutex);
+    if (!first.scan->ended) return nullptr;
+  }
+  found = &first.scan->found;
+  return first.page;
+}
+
+void PageScans::drop(const SitePage& page) {
+  std::erase_if(started_, [&](const Started& each) { return each.page == &page; });
+}

@@ -1,0 +1,56 @@
+#pragma once
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "site/link_scan.h"
+#include "transfer/file_ops.h"
+
+// The scans of a Site Window's fetched pages, each on a thread of the shared pool: the
+// window's thread only starts them and takes what they found, in the order they began, so
+// that pages whose fetches end together are read in the order one thread would read them.
+// A scan maps the page's file, reads its title and links and removes the file, whatever
+// becomes of its page meanwhile; it holds a copy of the page's address and shares only
+// what never changes, so a page freed or a window closed under it costs nothing but the
+// result, which is dropped.
+class PageScans {
+ public:
+  // `wake` is called from a scan's thread each time a scan ends.
+  PageScans(const ByteText& text, FileOps& fileOps, std::function<void()> wake);
+  // Drops every scan and waits until none is running: they use the text rules and the
+  // file operations, which may go right after.
+  ~PageScans();
+  PageScans(const PageScans&) = delete;
+  PageScans& operator=(const PageScans&) = delete;
+
+  // Starts the scan of the page's fetched file at `path` (empty: there is none, and the
+  // scan finds nothing). The file is the scan's to remove from now on. Without a thread to
+  // run on, the scan is done at once.
+  void start(SitePage& page, const std::string& path);
+  // The page's scan was started and not dropped.
+  bool started(const SitePage& page) const;
+  // The page whose scan began first, with what it found, once that scan has ended; nullptr
+  // while it runs, or when no scan is left. The found links are the caller's to add, and
+  // stay with the page until it is dropped.
+  SitePage* firstEnded(FoundLinks*& found);
+  // Forgets the page's scan: one still running removes its file all the same.
+  void drop(const SitePage& page);
+
+ private:
+  struct Tools;
+  struct Scan;
+  struct Running;
+  struct Started {
+    SitePage* page;
+    std::shared_ptr<Scan> scan;
+  };
+  // The scan itself: what the file holds, then the file removed.
+  static void run(const Tools& tools, FileOps& fileOps, Scan& scan);
+
+  FileOps& fileOps_;
+  std::function<void()> wake_;
+  std::shared_ptr<const Tools> tools_;
+  std::shared_ptr<Running> running_;
+  std::deque<Started> started_;  // in the order the scans began
+};

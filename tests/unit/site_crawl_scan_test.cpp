@@ -1,0 +1,105 @@
+// A fetched page is read for its links on a pool thread while the window goes on: a Stop
+// or a closed window meanwhile drops what the read finds and leaves no file, and what it
+// finds ends in the page as one read on the window's thread gives it.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "site/site_crawl.h"
+#include "unit/crawl_world.h"
+
+namespace {
+
+// Only folders are left: no page's file stayed behind.
+std::vector<std::string> filesLeft(const FakeFiles& files) {
+  std::vector<std::string> left;
+  for (const std::string& path : files.allPaths())
+    if (path.back() != '\\') left.push_back(path);
+  return left;
+}
+
+// The root page's fetch has ended and its read is held in the mapping of its file.
+void holdTheRead(CrawlWorld& world, const std::string& address) {
+  world.files.holdNextMap("");
+  world.explorer.openTypedAddress(address);
+  ASSERT_TRUE(world.runUntil([&] { return world.explorer.scans().started(world.page(address)); }));
+  ASSERT_TRUE(world.files.waitForHeldMap());
+}
+
+TEST(SiteCrawlScan, AStopWhileAPageIsReadLeavesItToBeReadAgainAndNoFile) {
+  CrawlWorld world;
+  world.serve("http://h/", "<title>Root</title><a href=a.htm>a</a>");
+  ASSERT_NO_FATAL_FAILURE(holdTheRead(world, "http://h/"));
+  SitePage& root = world.page("http://h/");
+
+  world.crawl.stop();
+  EXPECT_EQ(root.job, nullptr);
+  world.files.releaseMap();
+  // The read ends and removes the file; what it found is not the page's.
+  ASSERT_TRUE(world.runUntil([&] { return filesLeft(world.files).empty(); }));
+  world.scheduler.runScheduler();
+  EXPECT_EQ(root.state, PageState::Unread);
+  EXPECT_EQ(root.linkCount, 0u);
+  EXPECT_EQ(root.title, "");
+
+  world.explorer.openTypedAddress("http://h/");
+  ASSERT_TRUE(world.runUntilRead("http://h/"));
+  EXPECT_EQ(root.linkCount, 1u);
+  EXPECT_EQ(root.title, "Root");
+  EXPECT_EQ(world.requestedPaths("h").size(), 2u);
+  EXPECT_TRUE(filesLeft(world.files).empty());
+}
+
+// The window goes while the read is held: its pages are freed, then the model with its
+// crawl, which waits for the read, whose file goes all the same.
+TEST(SiteCrawlScan, AWindowClosedWhileAPageIsReadTouchesNoPageAndLeavesNoFile) {
+  auto world = std::make_unique<CrawlWorld>();
+  std::shared_ptr<FakeFiles> files = world->sharedFiles;
+  world->serve("http://h/", "<title>Root</title><a href=a.htm>a</a>");
+  ASSERT_NO_FATAL_FAILURE(holdTheRead(*world, "http://h/"));
+
+  world->explorer.discardPages();
+  std::thread releaser([&] { files->releaseMap(); });
+  world.reset();
+  releaser.join();
+  EXPECT_TRUE(filesLeft(*files).empty());
+}
+
+// The found addresses get their types from the file types the window's thread asks, as
+// any address it parses does.
+TEST(SiteCrawlScan, WhatAReadFindsIsWhatOneReadOnTheWindowsThreadGives) {
+  const std::string html =
+      "<title>Root</title><a href=b.zip>b</a><a href=a.htm>a</a><img src=p.gif>"
+      "<a href=c>c</a><a href=a.htm#x>x</a><a href=sub/>s</a><a href=d.txt>d</a>";
+  CrawlWorld world;
+  world.serve("http://h/", html);
+  world.explorer.openTypedAddress("http://h/");
+  ASSERT_TRUE(world.runUntilRead("http://h/"));
+  CrawlWorld once;
+  SitePage& copy = once.page("http://h/");
+  once.explorer.extractor().extractLinks(copy, reinterpret_cast<const unsigned char*>(html.data()),
+                                         static_cast<int64_t>(html.size()));
+
+  auto described = [](const SitePage& page) {
+    std::vector<std::string> links;
+    for (const SiteLink* link = page.links; link; link = link->next) {
+      const UrlParts& a = link->target->address;
+      links.push_back(a.fullAddress + " " + a.typeName + " " + a.displayName + " " +
+                      std::string(kindText(link->kind)));
+    }
+    return links;
+  };
+  SitePage& root = world.page("http://h/");
+  EXPECT_EQ(root.title, copy.title);
+  EXPECT_EQ(described(root), described(copy));
+  EXPECT_EQ(root.linkCount, 7u);
+  for (const SiteLink* link = root.links; link; link = link->next) {
+    const UrlParts& a = link->target->address;
+    EXPECT_EQ(a.iconIndex, world.parser.parseAddress(a.fullAddress).iconIndex) << a.fullAddress;
+  }
+}
+
+}  // namespace

@@ -6,10 +6,13 @@
 #include "store/site_credentials.h"
 
 template <class Past>
-size_t SiteCrawl::advance(Cursor& cursor, Past past) const {
+size_t SiteCrawl::advance(Cursor& cursor, Past past, size_t limit) const {
   const std::vector<SiteTree::Place>& order = tree().crawlOrder();
   if (cursor.version != tree().orderVersion()) cursor = {tree().orderVersion(), 0};
-  while (cursor.at < order.size() && past(*order[cursor.at].page)) ++cursor.at;
+  for (size_t looked = 0; cursor.at < order.size() && looked < limit; ++cursor.at, ++looked) {
+    ++pagesLookedAt_;
+    if (!past(*order[cursor.at].page)) break;
+  }
   return cursor.at;
 }
 
@@ -129,11 +132,21 @@ void SiteCrawl::expandNextLevel() {
   // Children come with reading, and opened pages stay open until a closing changes the
   // order: read pages the cursor passed need no second look. An Unread page may still
   // get children, so the cursor stops there.
-  size_t first = advance(expandFrom_, [&](const SitePage& p) {
+  auto passed = [&](const SitePage& p) {
     return p.state != PageState::Unread && !closedWithChildren(p);
-  });
+  };
+  size_t first = advance(expandFrom_, passed, kLooksPerPass);
   const auto& places = tree().crawlOrder();
-  while (first < places.size() && !closedWithChildren(*places[first].page)) ++first;
+  // A level read whole is passed a share a pass, not in one pass.
+  lookLeft_ = first < places.size() && passed(*places[first].page);
+  if (lookLeft_) {
+    levelLeft_ = levelGoesOn;
+    return;
+  }
+  for (; first < places.size(); ++first) {
+    ++pagesLookedAt_;
+    if (closedWithChildren(*places[first].page)) break;
+  }
   if (first == places.size()) return;
   const int depth = places[first].depth;
   // The rest of a level begun earlier opens while its first children are read; the next
@@ -142,15 +155,21 @@ void SiteCrawl::expandNextLevel() {
   // Opening an item shows its children below it, a level deeper: the places of this depth
   // keep their order, so one look at the order finds them all.
   std::vector<SitePage*> level;
-  size_t at = first;
-  for (; at < places.size() && places[at].depth == depth; ++at) {
-    if (!closedWithChildren(*places[at].page)) continue;
-    if (level.size() == kOpensPerPass) {
+  size_t shown = 0;
+  for (size_t at = first; at < places.size() && places[at].depth == depth; ++at) {
+    ++pagesLookedAt_;
+    SitePage& page = *places[at].page;
+    if (!closedWithChildren(page)) continue;
+    size_t children = 0;
+    for (const SitePage* child = page.firstChild; child; child = child->nextSibling) ++children;
+    pagesLookedAt_ += children;
+    if (level.size() == kOpensPerPass || (!level.empty() && shown + children > kShownPerPass)) {
       levelLeft_ = true;
       levelDepth_ = depth;
       break;
     }
-    level.push_back(places[at].page);
+    shown += children;
+    level.push_back(&page);
   }
   explorer_.expandPages(level);
 }
@@ -164,6 +183,7 @@ void SiteCrawl::collectFinishedFetches() {
   std::sort(pages.begin(), pages.end(), [&](const SitePage* a, const SitePage* b) {
     return text.compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
   });
+  pagesLookedAt_ += pages.size();
   for (SitePage* page : pages) {
     if (page->job && page->job->result != kJobNoResult) {
       if (finishPageFetch(*page)) endPageFetch(*page);
@@ -192,6 +212,7 @@ void SiteCrawl::startPageFetches(int filesAtOnce) {
   if (explorer_.fetchStopped()) return;
   // A page whose fetch has ended takes no place while it is read (see PageScans).
   int free = filesAtOnce;
+  pagesLookedAt_ += explorer_.pagesWithJobs().size();
   for (const SitePage* page : explorer_.pagesWithJobs())
     if (isRunning(*page->job)) --free;
   // Pages of documents fetched or read already need no request and take no place; the
@@ -214,8 +235,11 @@ void SiteCrawl::startPageFetches(int filesAtOnce) {
 
 void SiteCrawl::expandWhenIdle() {
   if (!explorer_.expandAll()) {
-    levelLeft_ = false;
+    levelLeft_ = lookLeft_ = false;
     return;
   }
-  if (levelLeft_ || !anyVisibleUnread()) expandNextLevel();
+  if (levelLeft_ || !anyVisibleUnread())
+    expandNextLevel();
+  else
+    lookLeft_ = false;  // the look goes on once nothing is left to read
 }

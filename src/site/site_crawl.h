@@ -67,12 +67,16 @@ class SiteCrawl final : public SiteSteps {
   void toggleExpand() { explorer_.setExpandAll(!explorer_.expandAll()); }
   bool expandPressed() const { return explorer_.expandAll(); }
   // Opens the closed pages with child pages at the depth of the first such page in crawl
-  // order, top to bottom, kOpensPerPass of them at most; nothing when there is none. The
-  // rest of that level opens at the next call, even while pages are left to read.
+  // order, top to bottom: kOpensPerPass of them at most, and as many as show no more than
+  // kShownPerPass children in all (at least one); nothing when there is none. The rest of
+  // that level opens at the next call, even while pages are left to read.
   void expandNextLevel();
   // Pages left to fill from documents read already, or to open, for which this pass had
   // no time: the window asks for another pass at once rather than at its timer.
-  bool wantsAnotherPass() const { return fillsLeft_ || levelLeft_ || linksLeft_; }
+  bool wantsAnotherPass() const { return fillsLeft_ || levelLeft_ || linksLeft_ || lookLeft_; }
+  // The pages the passes' steps looked at so far (places of the crawl order, pages with
+  // jobs), for those who watch what a pass costs: a step that walks the site shows here.
+  uint64_t pagesLookedAt() const { return pagesLookedAt_; }
 
   // SiteSteps: the crawl's part of each scheduler pass, in this order.
   void collectFinishedFetches() override;
@@ -85,8 +89,15 @@ class SiteCrawl final : public SiteSteps {
   // Pages opened in one pass at most: each opening places its children's children, and a
   // level of a large site holds tens of thousands of pages.
   static constexpr size_t kOpensPerPass = 64;
+  // Children that the openings of one pass show at most (the first opening goes ahead
+  // whatever its number): an opening shows all its children at once, and the pages of a
+  // level of a large site list hundreds each, so 64 openings would show tens of thousands.
+  static constexpr size_t kShownPerPass = 1024;
   // Links added in one pass at most: the pages of a large site's index hold thousands.
   static constexpr size_t kLinksPerPass = 256;
+  // Places of the crawl order that expandNextLevel passes over in one pass at most: once a
+  // level of tens of thousands of pages is read, its cursor would pass them all at once.
+  static constexpr size_t kLooksPerPass = 4096;
 
  private:
   // A place in the crawl order of one order version: every page before it is past what the
@@ -96,7 +107,7 @@ class SiteCrawl final : public SiteSteps {
     size_t at = 0;
   };
   template <class Past>
-  size_t advance(Cursor& cursor, Past past) const;
+  size_t advance(Cursor& cursor, Past past, size_t limit = SIZE_MAX) const;
   const SiteTree& tree() const { return explorer_.tree(); }
   // One more worker for the job, started at once.
   void askForWorker(TransferJob& job);
@@ -109,9 +120,12 @@ class SiteCrawl final : public SiteSteps {
   mutable Cursor fetchFrom_;   // before it: read, or being fetched
   mutable Cursor unreadFrom_;  // before it: read
   Cursor expandFrom_;          // before it: open, or without child pages
+  mutable uint64_t pagesLookedAt_ = 0;
   bool fillsLeft_ = false;
   bool linksLeft_ = false;  // pages whose links this pass had no time to add
   // A level that expandNextLevel began to open and did not finish, and its depth.
   bool levelLeft_ = false;
   int levelDepth_ = 0;
+  // expandNextLevel looked at its share of places before it found where to go on.
+  bool lookLeft_ = false;
 };

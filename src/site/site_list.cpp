@@ -7,6 +7,7 @@
 
 void SiteList::clearMarks() {
   rows_.deleteAllRows();
+  pagesLookedAt_ += marked_.size();
   for (SitePage* page : marked_) {
     page->listedOnPage = nullptr;
     page->listedVia = nullptr;
@@ -38,6 +39,7 @@ void SiteList::markLinksOf(SitePage& page) {
     document.markedLinks = 0;
   }
   size_t fresh = document.linkCount - document.markedLinks;
+  pagesLookedAt_ += 1 + fresh;
   for (SiteLink* link = document.links; link && fresh > 0; link = link->next, --fresh)
     markListed(*link->target, page, link);
   document.markedLinks = document.linkCount;
@@ -88,12 +90,14 @@ bool SiteList::addWaitingRows() {
   std::vector<SitePage*> waiting;
   waiting.swap(waiting_);
   std::erase_if(waiting, [](const SitePage* page) { return page->listed != 1; });
+  pagesLookedAt_ += waiting.size();
   if (waiting.empty()) return false;
   // The registry's order. Pages waiting for a row are exactly those marked 1: when they
   // are more than a few of the registry's pages, its list is walked for them, which asks
   // the locale's comparison nothing; a few are sorted.
   if (waiting.size() * kWalkOverSort >= registry_.size()) {
     waiting.clear();
+    pagesLookedAt_ += registry_.size();
     for (SitePage* page = registry_.first(); page; page = page->nextPage)
       if (page->listed == 1) waiting.push_back(page);
   } else {

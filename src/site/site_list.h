@@ -43,6 +43,10 @@ class SiteList {
   void sendSelectedToQueue(std::string& outgoing) const;
 
   RowList<SitePage>& rows() const { return rows_; }
+  // The pages the list's refills and row adding looked at so far (pages whose links were
+  // looked at, links marked, pages walked for rows), for those who watch what a pass
+  // costs: a refill that walks the site shows here.
+  uint64_t pagesLookedAt() const { return pagesLookedAt_; }
 
   // Rows added at once beyond which the registry is walked for them rather than sorted:
   // a step of the walk costs a pointer, a comparison of the sort a call into the locale.
@@ -66,6 +70,7 @@ class SiteList {
   // how far.
   uint64_t walkedOrder_ = 0;
   size_t walkedUpTo_ = 0;
+  uint64_t pagesLookedAt_ = 0;
 };
 
 // The Site List's row order for a sort column (0 Name, 1 Type, 2 Kind, 3 On Page,

@@ -8,14 +8,15 @@
 // texts on top.
 //
 //   site_crawl_bench [PAGES] [FILES_AT_ONCE]
-//       a generated site (default 50000 pages, 8 at once)
+//       a generated site of PAGES / 2 documents (default 50000, 8 at once)
 //   site_crawl_bench --folder DIR [FILES_AT_ONCE]
 //       the HTML files of a folder, from DIR/index.html
 //
-// Every section page of the generated site links to its pages twice: once plainly and once
-// with a fragment, as documentation does ("p.htm#usage"), so a site of N documents has
-// about 2N pages. A folder (Debian's /usr/share/doc/python3.11/html, say) brings the large
-// pages of real documentation: indexes of 15,000 links in one page.
+// Every part of the generated site links to its pages twice: once plainly and once with a
+// fragment, as documentation does ("p.htm#usage"), and each page links to its own top, so
+// a site of N documents has about 3N pages. A folder (Debian's
+// /usr/share/doc/python3.11/html, say) brings the large pages of real documentation:
+// indexes of 15,000 links in one page.
 #include <malloc.h>
 #include <time.h>
 
@@ -65,31 +66,12 @@ void printPasses(const char* what, std::vector<double> ms) {
   std::printf("\n");
 }
 
-// A generated manual of about `pages` pages; gives its start address.
+// A generated manual of about `pages` pages (see GeneratedManual); gives its start address.
 std::string serveGenerated(CrawlWorld& world, int pages) {
-  const int documents = pages / 2;
-  const int perSection = 250;
-  const int sections = std::max(1, documents / perSection);
-  std::string home = "<title>Generated manual</title>";
-  for (int s = 0; s < sections; ++s) {
-    const std::string folder = "http://manual.test/part" + std::to_string(s) + "/";
-    std::string section = "<title>Part " + std::to_string(s) + "</title>";
-    for (int p = 0; p < perSection; ++p) {
-      const std::string name = "topic" + std::to_string(p) + ".html";
-      section += "<li><a href=\"" + name + "\">Topic</a> (<a href=\"" + name +
-                 "#usage\">usage</a>)</li>\n";
-      world.serve(folder + name, "<html><head><title>Topic " + std::to_string(p) +
-                                     "</title></head><body><a href=\"../index.html\">up</a> "
-                                     "<a href=\"#top\">top</a> <img src=\"../logo.png\">"
-                                     "</body></html>");
-    }
-    world.serve(folder, section);
-    home += "<a href=\"part" + std::to_string(s) + "/\">Part</a>\n";
-  }
-  world.serve("http://manual.test/", home);
-  world.serve("http://manual.test/index.html", home);
-  std::printf("site: %d documents in %d parts\n", documents, sections);
-  return "http://manual.test/";
+  const int parts = std::max(1, pages / 2 / GeneratedManual::kTopicsPerPart);
+  GeneratedManual::serve(world.internet, parts);
+  std::printf("site: %zu documents in %d parts\n", GeneratedManual::documents(parts), parts);
+  return GeneratedManual::kStart;
 }
 
 // Every .html file under the folder, at the same path under http://docs.test/.

@@ -200,6 +200,11 @@ std::vector<FakeRequest> FakeInternet::requests() const {
   return requests_;
 }
 
+size_t FakeInternet::requestCount() const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return requests_.size();
+}
+
 int FakeInternet::openHandles() const {
   std::lock_guard<std::mutex> hold(mutex_);
   int count = 0;

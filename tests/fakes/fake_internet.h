@@ -111,6 +111,8 @@ class FakeInternet final : public Internet {
 
   // Inspection.
   std::vector<FakeRequest> requests() const;
+  // requests().size(), without the copy.
+  size_t requestCount() const;
   int openHandles() const;
   int blockedCalls() const;
   // How many times a call has begun to wait, so far.

@@ -62,11 +62,13 @@ void FakeTreeControl::update(TreeItem item, const TreeItemChange& change) {
 }
 
 const void* FakeTreeControl::recordOf(TreeItem item) const {
+  ++lookUps;
   const Item* found = find(item);
   return found ? found->record : nullptr;
 }
 
 TreeItem FakeTreeControl::parent(TreeItem item) const {
+  ++lookUps;
   const Item* found = find(item);
   return found ? found->parent : kNoTreeItem;
 }

@@ -76,6 +76,9 @@ class FakeTreeControl {
   int textWrites = 0;
   // Questions asked of the control about where items stand (itemTop, isExpanded).
   mutable int64_t shapeQueries = 0;
+  // Items looked up by handle for their record or parent: on the system each is a message
+  // to the control.
+  mutable int64_t lookUps = 0;
 
  private:
   Item* findItem(TreeItem item);

@@ -63,6 +63,7 @@ class FakeRowList final : public RowList<Record> {
     row.image0 = cells.image0;
     if (columns > 1) row.image1 = cells.image1;
     rows.push_back(row);
+    ++appends;
   }
   void rewriteRow(const Record* record, const RowCells& cells) override {
     int row = findRow(record);
@@ -94,6 +95,7 @@ class FakeRowList final : public RowList<Record> {
   int deletes = 0;
   int deleteAlls = 0;
   int batches = 0;
+  int64_t appends = 0;
   mutable int64_t recordsAsked = 0;
 
  private:

@@ -3,10 +3,15 @@
 // settings and connection check, with the site explorer and its crawl plugged into the
 // scheduler, and fake Web servers whose pages a test writes and holds back at will.
 
+#include <charconv>
+#include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fakes/fake_modal_messages.h"
@@ -146,6 +151,24 @@ struct CrawlWorld : ServedPages, DownloadWorld {
         return compareSiteRows(*a, *b, -2, text);
       });
   }
+  // The Site Window's idle passes until `done` holds after one: each adds the list's new
+  // rows, runs the scheduler and asks whether Stop is available. The next pass comes at
+  // once when the crawl asks for it, else after a worker's wake-up (a short timeout keeps
+  // it going if none comes). False when the limit was reached first.
+  bool runIdlePasses(const std::function<bool()>& done, int limitPasses) {
+    for (int pass = 0; pass < limitPasses; ++pass) {
+      const int seen = wakes.load();
+      showNewSiteRows();
+      scheduler.runScheduler();
+      (void)crawl.canStop();
+      if (done()) return true;
+      if (crawl.wantsAnotherPass()) continue;
+      std::unique_lock<std::mutex> lock(wakeMutex);
+      wakeSignal.wait_for(lock, std::chrono::milliseconds(20),
+                          [&] { return wakes.load() != seen; });
+    }
+    return false;
+  }
 
   FakePageTree<SitePage> tree;
   FakeRowList<SitePage> siteRows;
@@ -165,4 +188,70 @@ struct CrawlWorld : ServedPages, DownloadWorld {
   }
 
   std::set<std::string> servers;
+};
+
+// A generated manual at http://manual.test/, made from the requested path rather than
+// stored, so that a site of tens of thousands of pages costs nothing to set up: the home
+// page (also at index.html) links to each part; a part lists its topics twice, plainly and
+// with a fragment, as documentation does ("topic3.html#usage"), and links off the site (a
+// "links" folder, which Expand leaves closed); a topic links up, to its own top and to an
+// image. A part is 251 documents and about 750 pages shown.
+class GeneratedManual {
+ public:
+  static constexpr int kTopicsPerPart = 250;
+  static constexpr const char* kStart = "http://manual.test/";
+
+  static void serve(FakeInternet& internet, int parts) {
+    internet.setServer("manual.test", 80, [parts](const FakeRequest& request) {
+      std::optional<std::string> body = page(request.objectPath, parts);
+      if (body) return FakeInternet::fileReply(request, FakeBody::of(std::move(*body)));
+      FakeReply missing;
+      missing.statusCode = 404;
+      missing.statusText = "Not Found";
+      return missing;
+    });
+  }
+  // The home page twice, then each part with its topics.
+  static size_t documents(int parts) { return 2 + parts * (1 + size_t{kTopicsPerPart}); }
+  // The home page, the index.html a topic reveals, each part, each topic with its fragments
+  // "#usage" and "#top".
+  static size_t pagesShown(int parts) { return 2 + parts * (1 + 3 * size_t{kTopicsPerPart}); }
+
+  // The page at the object path; nothing for a path the manual does not have.
+  static std::optional<std::string> page(std::string_view path, int parts) {
+    if (path == "/" || path == "/index.html") return home(parts);
+    int part = 0, topic = 0;
+    if (!takeNumber(path, "/part", part) || part >= parts) return std::nullopt;
+    if (path == "/") return partPage(part);
+    if (!takeNumber(path, "/topic", topic) || topic >= kTopicsPerPart || path != ".html")
+      return std::nullopt;
+    return "<html><head><title>Topic " + std::to_string(topic) +
+           "</title></head><body><a href=\"../index.html\">up</a> <a href=\"#top\">top</a> "
+           "<img src=\"../logo.png\"></body></html>";
+  }
+
+ private:
+  static std::string home(int parts) {
+    std::string html = "<title>Generated manual</title>";
+    for (int s = 0; s < parts; ++s) html += "<a href=\"part" + std::to_string(s) + "/\">Part</a>\n";
+    return html;
+  }
+  static std::string partPage(int part) {
+    std::string html = "<title>Part " + std::to_string(part) + "</title>";
+    for (int p = 0; p < kTopicsPerPart; ++p) {
+      const std::string name = "topic" + std::to_string(p) + ".html";
+      html += "<li><a href=\"" + name + "\">Topic</a> (<a href=\"" + name +
+              "#usage\">usage</a>)</li>\n";
+    }
+    return html + "<a href=\"http://elsewhere.test/\">Elsewhere</a>";
+  }
+  // Takes the prefix and the decimal number after it off the front of `path`.
+  static bool takeNumber(std::string_view& path, std::string_view prefix, int& number) {
+    if (path.substr(0, prefix.size()) != prefix) return false;
+    path.remove_prefix(prefix.size());
+    const auto [end, error] = std::from_chars(path.data(), path.data() + path.size(), number);
+    if (error != std::errc() || end == path.data() || number < 0) return false;
+    path.remove_prefix(static_cast<size_t>(end - path.data()));
+    return true;
+  }
 };

@@ -136,7 +136,9 @@ TEST_F(LargePageTest, ItsLinksAreAddedAPartAtATimeAndEndAsOneGoGivesThem) {
     if (index.state == PageState::Unread) {
       // Not shown as read, nor with children, before every link is in.
       EXPECT_EQ(index.firstChild, nullptr);
-      if (index.linkCount > 0) EXPECT_TRUE(world.crawl.wantsAnotherPass());
+      if (index.linkCount > 0) {
+        EXPECT_TRUE(world.crawl.wantsAnotherPass());
+      }
     }
     before = index.linkCount;
     return index.state == PageState::Read;

@@ -451,26 +451,28 @@ HWND chooseFromOpenMenu(HWND window, char letter, const char* title, DWORD milli
   return nullptr;
 }
 
-// The Site Window lays its buttons out all as wide as the widest label in the menu font plus
-// 10 (56 at least), in one row at y = 27.
-POINT siteButtonCentre(int control) {
+SIZE menuTextSize(const char* text) {
   NONCLIENTMETRICSA metrics = {};
   metrics.cbSize = sizeof metrics;
   SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
   HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font);
-  int widest = 0;
-  for (const char* label : {"Back", "Forward", "Stop", "Refresh", "Expand", "Get"}) {
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, label, static_cast<int>(strlen(label)), &size);
-    widest = std::max<int>(widest, size.cx);
-  }
-  SIZE open = {};
-  GetTextExtentPoint32A(dc, "Open   ", 7, &open);
+  SIZE size = {};
+  GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
   DeleteObject(font);
+  return size;
+}
+
+// The Site Window lays its buttons out all as wide as the widest label in the menu font plus
+// 10 (56 at least), in one row at y = 27.
+POINT siteButtonCentre(int control) {
+  int widest = 0;
+  for (const char* label : {"Back", "Forward", "Stop", "Refresh", "Expand", "Get"})
+    widest = std::max<int>(widest, menuTextSize(label).cx);
+  const SIZE open = menuTextSize("Open   ");
   const int bw = std::max(56, widest + 10), bh = open.cy + 31;
   const int index = control - 4;
   const int x = 4 + index * bw + (index >= 4 ? 9 : 0) + (index >= 5 ? 9 : 0);

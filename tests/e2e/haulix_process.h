@@ -119,6 +119,8 @@ bool fileHasGeneratedBytes(const std::string& path, uint32_t seed, uint64_t size
 
 // The middle of the Download Window's banner link "Open", in the window's client area.
 POINT openLinkCentre();
+// The size of a text in the menu font, which the windows' buttons and links are laid out by.
+SIZE menuTextSize(const char* text);
 // The centre of a Site Window button (4 Back ... 9 Get) in the window's client area.
 POINT siteButtonCentre(int control);
 // A click of the left button at a point of the window's client area, as the mouse sends it.

@@ -225,22 +225,9 @@ class ClipboardText {
 // the Pause and Remove buttons (as wide as the wider label in the menu font plus 10, 56 at
 // least), 17 pixels on, at y = 27.
 POINT addressesLinkCentre() {
-  NONCLIENTMETRICSA metrics = {};
-  metrics.cbSize = sizeof metrics;
-  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
-  auto width = [dc](const char* text) {
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
-    return static_cast<int>(size.cx);
-  };
+  auto width = [](const char* text) { return static_cast<int>(menuTextSize(text).cx); };
   const int bw = std::max(56, std::max(width("Pause"), width("Remove")) + 10);
   const int addresses = width("Addresses");
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(font);
   return {2 * bw + 17 + addresses / 2, 27 + 7};
 }
 

@@ -110,7 +110,9 @@ void SiteRole::pasteAndGo() {
 }
 
 LRESULT SiteRole::onTreeNotify(const NMHDR& header, bool& handled) {
-  handled = false;
+  // Asked for each item the control draws: the tree fills in the notification it was given.
+  handled = tree_.answerDisplayInfo(const_cast<NMHDR&>(header));
+  if (handled) return 0;
   if (header.code == TVN_KEYDOWN) {
     const auto& key = reinterpret_cast<const NMTVKEYDOWN&>(header);
     if (controlHeld() && key.wVKey == 'A') {

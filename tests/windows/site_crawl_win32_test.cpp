@@ -109,6 +109,7 @@ class SiteCrawlWin32Test : public testing::Test {
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
     auto* self = reinterpret_cast<SiteCrawlWin32Test*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self && message == WM_NOTIFY) {
+      if (self->tree_.answerDisplayInfo(*reinterpret_cast<NMHDR*>(l))) return 0;
       const TreeNotification read = readTreeNotification(*reinterpret_cast<const NMHDR*>(l));
       switch (read.kind) {
         case TreeNotification::Kind::kSelectionChanged:

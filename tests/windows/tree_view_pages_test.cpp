@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,7 +21,8 @@ struct Node {
 using Kind = TreeNotification::Kind;
 
 // A tree view with buttons and lines in a hidden window that records what the control
-// reports.
+// reports, and that answers the control's questions about what an item shows through the
+// adapter, as the Site Window does.
 class TreeViewPagesTest : public testing::Test {
  protected:
   static constexpr char kParentClass[] = "HaulixTreeViewTestParent";
@@ -49,13 +51,19 @@ class TreeViewPagesTest : public testing::Test {
   static LRESULT CALLBACK parentProc(HWND window, UINT message, WPARAM w, LPARAM l) {
     auto* self = reinterpret_cast<TreeViewPagesTest*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self && message == WM_NOTIFY) {
-      const TreeNotification read = readTreeNotification(*reinterpret_cast<const NMHDR*>(l));
+      auto& header = *reinterpret_cast<NMHDR*>(l);
+      if (self->pages_.answerDisplayInfo(header)) {
+        self->asked_.push_back(static_cast<TreeItem>(reinterpret_cast<std::uintptr_t>(
+            reinterpret_cast<const NMTVDISPINFOA&>(header).item.hItem)));
+        return 0;
+      }
+      const TreeNotification read = readTreeNotification(header);
       if (read.kind != Kind::kNone) self->reports_.push_back(read);
     }
     return DefWindowProcA(window, message, w, l);
   }
 
-  // What the control holds for the item.
+  // What the control shows for the item: it asks the adapter, as it does to draw it.
   struct Shown {
     std::string text;
     int image = -1;
@@ -98,6 +106,8 @@ class TreeViewPagesTest : public testing::Test {
   HWND tree_ = nullptr;
   TreeViewPages<Node> pages_;
   std::vector<TreeNotification> reports_;
+  // The items the control asked about, in order.
+  std::vector<TreeItem> asked_;
   Node a_{1}, b_{2}, c_{3}, d_{4};
 };
 
@@ -141,6 +151,58 @@ TEST_F(TreeViewPagesTest, AnUpdateSetsOnlyThePartsGiven) {
   pages_.update(item, TreeItemChange{});
   pages_.update(kNoTreeItem, image);
   EXPECT_EQ(shown(item).text, "new");
+}
+
+TEST_F(TreeViewPagesTest, AChangeRedrawsTheItemInViewWhichTheControlThenAsksAbout) {
+  ShowWindow(parent_, SW_SHOWNOACTIVATE);
+  const TreeItem root = add(kNoTreeItem, a_, true, true);
+  const TreeItem child = add(root, b_);
+  const TreeItem hidden = add(child, c_);
+  pages_.expand(root);
+  UpdateWindow(tree_);
+  auto drawingWaits = [&] { return GetUpdateRect(tree_, nullptr, FALSE) != FALSE; };
+  TreeItemChange image;
+  image.image = 9;
+  pages_.update(hidden, image);  // its parent is closed: nothing to draw
+  EXPECT_FALSE(drawingWaits());
+  pages_.update(child, image);
+  EXPECT_TRUE(drawingWaits());
+  asked_.clear();
+  UpdateWindow(tree_);
+  EXPECT_NE(std::find(asked_.begin(), asked_.end(), child), asked_.end());
+  EXPECT_EQ(shown(child).image, 9);
+  EXPECT_EQ(shown(hidden).image, 9);
+
+  // The same value again leaves the row alone.
+  pages_.update(child, image);
+  EXPECT_FALSE(drawingWaits());
+}
+
+// The selection and the horizontal scroll range follow the label's width.
+TEST_F(TreeViewPagesTest, ALabelThatChangedIsMeasuredAgainWhenDrawn) {
+  ShowWindow(parent_, SW_SHOWNOACTIVATE);
+  const TreeItem item = add(kNoTreeItem, a_);
+  UpdateWindow(tree_);
+  auto textWidth = [&] {
+    RECT rect = {};
+    const auto handle = reinterpret_cast<HTREEITEM>(static_cast<std::uintptr_t>(item));
+    std::memcpy(&rect, &handle, sizeof handle);
+    return SendMessageA(tree_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect))
+               ? rect.right - rect.left
+               : -1;
+  };
+  const LONG narrow = textWidth();
+  ASSERT_GT(narrow, 0);
+  TreeItemChange longer;
+  longer.text = std::string(80, 'W');
+  pages_.update(item, longer);
+  UpdateWindow(tree_);
+  EXPECT_GT(textWidth(), narrow * 10);
+  TreeItemChange shorter;
+  shorter.text = "n1";
+  pages_.update(item, shorter);
+  UpdateWindow(tree_);
+  EXPECT_EQ(textWidth(), narrow);
 }
 
 TEST_F(TreeViewPagesTest, OpeningReportsTheFirstTimeOnlyAndTheUsersClosingIsReported) {

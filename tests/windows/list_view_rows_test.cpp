@@ -133,4 +133,46 @@ TEST_F(ListViewRowsTest, AddsManyRowsInOneBatch) {
   rows_.showLastRow();
 }
 
+// Only what the batch changed in view is drawn again, and what waited to be drawn before
+// it still is.
+TEST_F(ListViewRowsTest, ABatchBelowTheViewLeavesTheRowsInViewAsTheyWere) {
+  ShowWindow(parent_, SW_SHOWNOACTIVATE);
+  ShowWindow(list_, SW_SHOWNOACTIVATE);
+  std::vector<Thing> things(200);
+  auto batch = [&](int from, int n) {
+    rows_.beginBatch(n);
+    for (int i = from; i < from + n; ++i) rows_.appendRow(cells({"r", "n"}), 2, &things[i]);
+    rows_.endBatch(n);
+  };
+  auto waiting = [&] {
+    RECT rect = {};
+    GetUpdateRect(list_, &rect, FALSE);
+    return rect;
+  };
+  auto drawingWaits = [&] { return GetUpdateRect(list_, nullptr, FALSE) != FALSE; };
+  // The first rows land in view: all of it is drawn.
+  batch(0, 100);
+  EXPECT_TRUE(drawingWaits());
+  UpdateWindow(list_);
+  ASSERT_FALSE(drawingWaits());
+
+  batch(100, 50);
+  EXPECT_FALSE(drawingWaits());
+  RECT before = {3, 40, 30, 60};
+  InvalidateRect(list_, &before, TRUE);
+  batch(150, 50);
+  const RECT after = waiting();
+  EXPECT_TRUE(EqualRect(&after, &before));
+
+  // Scrolled to the end, the next rows land in view.
+  UpdateWindow(list_);
+  rows_.showLastRow();
+  UpdateWindow(list_);
+  rows_.beginBatch(2);
+  rows_.appendRow(cells({"r", "n"}), 2, &a_);
+  rows_.appendRow(cells({"r", "n"}), 2, &b_);
+  rows_.endBatch(2);
+  EXPECT_TRUE(drawingWaits());
+}
+
 }  // namespace

@@ -63,9 +63,9 @@ SitePage* PageRegistry::findOrAddPage(UrlParts&& address) {
   const std::string& key = address.fullAddress;  // used before the address moves
   SitePage* before = nullptr;                    // the new page goes between before and after
   SitePage* after = nullptr;
-  if (auto known = byAddress_.find(key); known != byAddress_.end()) {
+  if (const Index::iterator* known = byAddress_.find(key)) {
     // Where the walk would have stopped.
-    cursorPlace_ = known->second;
+    cursorPlace_ = *known;
     cursor_ = *cursorPlace_;
     return cursor_;
   }
@@ -90,7 +90,7 @@ SitePage* PageRegistry::findOrAddPage(UrlParts&& address) {
   auto hint = index_.end();
   if (cursor_) hint = after == cursor_ ? cursorPlace_ : std::next(cursorPlace_);
   auto place = index_.insert(hint, page);
-  byAddress_.emplace(page->address.fullAddress, place);
+  byAddress_.insert(page->address.fullAddress, place);
   if (!cursor_) {
     cursor_ = page;
     cursorPlace_ = place;

@@ -1,9 +1,10 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <set>
 #include <string_view>
-#include <unordered_map>
 
+#include "site/gradual_map.h"
 #include "site/site_page.h"
 #include "url/byte_text.h"
 
@@ -41,6 +42,9 @@ class PageRegistry {
   const ByteText& text() const { return text_; }
   SitePage* cursor() const { return cursor_; }
   size_t size() const { return size_; }
+  // The entries its look-up by address moved as it grew, for those who watch what adding
+  // a page costs.
+  uint64_t entriesMoved() const { return byAddress_.entriesMoved(); }
 
  private:
   struct ByAddress {
@@ -69,8 +73,9 @@ class PageRegistry {
   size_t size_ = 0;
   Index index_{ByAddress{&text_}};
   Index::iterator cursorPlace_;  // the cursor's place in the index
-  // Every page by its full address (a view into the page's own), with its place.
-  std::unordered_map<std::string_view, Index::iterator> byAddress_;
+  // Every page by its full address (a view into the page's own), with its place; it grows
+  // a few entries at a time, so that no one page added moves tens of thousands.
+  GradualMap<std::string_view, Index::iterator> byAddress_;
   // The page whose link targets carry linkMark == mark_.
   const SitePage* markedPage_ = nullptr;
   uint64_t mark_ = 0;

@@ -141,7 +141,7 @@ void SiteExplorer::attachJob(SitePage& page, TransferJob* job) {
   if (!job || page.job) return;
   page.job = job;
   pagesWithJobs_.push_back(&page);
-  documents_.insert_or_assign(documentAddress(page), &page);
+  documents_.assign(documentAddress(page), &page);
 }
 
 void SiteExplorer::destroyJob(SitePage& page) {
@@ -157,9 +157,9 @@ void SiteExplorer::destroyJob(SitePage& page) {
 }
 
 SitePage* SiteExplorer::documentFetch(const SitePage& page) const {
-  auto found = documents_.find(documentAddress(page));
-  if (found == documents_.end()) return nullptr;
-  SitePage* owner = found->second;
+  SitePage* const* found = documents_.find(documentAddress(page));
+  if (!found) return nullptr;
+  SitePage* owner = *found;
   // A fetch that was cancelled left its page Unread without a job: the document is to be
   // fetched anew, for whichever of its pages comes first.
   return owner->state != PageState::Unread || owner->job ? owner : nullptr;

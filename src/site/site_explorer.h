@@ -9,6 +9,7 @@
 #include "platform/row_list.h"
 #include "platform/shell.h"
 #include "platform/site_frame.h"
+#include "site/gradual_map.h"
 #include "site/link_extractor.h"
 #include "site/page_registry.h"
 #include "site/page_scans.h"
@@ -103,6 +104,9 @@ class SiteExplorer {
   void shareFetch(SitePage& page, SitePage& owner);
   // The pages waiting for the owner's fetch.
   const std::vector<SitePage*>& sharersOf(const SitePage& owner) const;
+  // The entries the look-ups of pages and documents moved as they grew, for those who
+  // watch what a pass costs.
+  uint64_t entriesMoved() const { return registry_.entriesMoved() + documents_.entriesMoved(); }
   // The scans of fetched pages, whose found links are kept while they are added a part at
   // a time. A page's scan is dropped with its job.
   PageScans& scans() { return scans_; }
@@ -135,8 +139,8 @@ class SiteExplorer {
   LinkExtractor extractor_;
   std::vector<SitePage*> pagesWithJobs_;
   // Each document that was fetched, by its address without the fragment (a view into
-  // its page's address): the page whose job fetched it.
-  std::unordered_map<std::string_view, SitePage*> documents_;
+  // its page's address): the page whose job fetched it. A site holds tens of thousands.
+  GradualMap<std::string_view, SitePage*> documents_;
   std::unordered_map<const SitePage*, std::vector<SitePage*>> sharers_;
   SitePage* selectedPage_ = nullptr;
   bool fetchStopped_ = false;

@@ -7,7 +7,7 @@
 
 template <class Past>
 size_t SiteCrawl::advance(Cursor& cursor, Past past, size_t limit) const {
-  const std::vector<SiteTree::Place>& order = tree().crawlOrder();
+  const SiteTree::Order& order = tree().crawlOrder();
   if (cursor.version != tree().orderVersion()) cursor = {tree().orderVersion(), 0};
   for (size_t looked = 0; cursor.at < order.size() && looked < limit; ++cursor.at, ++looked) {
     ++pagesLookedAt_;

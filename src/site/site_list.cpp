@@ -59,7 +59,7 @@ void SiteList::refillList(bool clear) {
 }
 
 void SiteList::markAddedPlaces() {
-  const std::vector<SiteTree::Place>& order = tree_.crawlOrder();
+  const SiteTree::Order& order = tree_.crawlOrder();
   if (walkedOrder_ != tree_.orderVersion()) walkedUpTo_ = 0;
   for (size_t at = walkedUpTo_; at < order.size(); ++at) markLinksOf(*order[at].page);
   walkedOrder_ = tree_.orderVersion();

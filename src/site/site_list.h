@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,9 @@ class SiteList {
   SiteTree& tree_;
   const PageRegistry& registry_;
   const ByteText& text_;
-  // Pages marked since the list was last cleared, and those of them still without a row.
-  std::vector<SitePage*> marked_;
+  // Pages marked since the list was last cleared (a deque: the whole site's pages, never
+  // copied at once as they grow), and those of them still without a row.
+  std::deque<SitePage*> marked_;
   std::vector<SitePage*> waiting_;
   // Counts clearings, so that each page knows whether its marked links are still marked.
   uint64_t generation_ = 1;

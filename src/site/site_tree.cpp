@@ -137,11 +137,11 @@ std::optional<int> SiteTree::itemTop(const SitePage& page) const {
 
 // Level by level from the root. A page that is not shown hides everything below it, so
 // the walk does not go down there.
-const std::vector<SiteTree::Place>& SiteTree::crawlOrder() const {
+const SiteTree::Order& SiteTree::crawlOrder() const {
   if (orderTakenAt_ == orderVersion_) return order_;
   orderTakenAt_ = orderVersion_;
   ++ordersTaken_;
-  std::vector<Place>& order = order_;
+  Order& order = order_;
   order.clear();
   std::optional<int> rootTop = root_ ? itemTop(*root_) : std::nullopt;
   if (!rootTop) return order;
@@ -205,7 +205,7 @@ bool SiteTree::appendShownChildren(SitePage& page) {
 }
 
 SitePage* SiteTree::walkNext(const SitePage* page) const {
-  const std::vector<Place>& order = crawlOrder();
+  const Order& order = crawlOrder();
   // A shown page is followed by the next place of the order, which is further down at its
   // depth or else the first a level deeper.
   auto at = std::find_if(order.begin(), order.end(),

@@ -1,4 +1,5 @@
 #pragma once
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,7 +45,10 @@ class SiteTree {
     SitePage* page;
     int depth;
   };
-  const std::vector<Place>& crawlOrder() const;
+  // A deque: it grows at its end by a level's children at a time, and a vector of a large
+  // site's places would copy them all, megabytes, in the pass that outgrew it.
+  using Order = std::deque<Place>;
+  const Order& crawlOrder() const;
   // Moves whenever the order may have changed; an order taken at one count holds while
   // the count stays. Places added at the end (see pageOpened) keep the count.
   uint64_t orderVersion() const { return orderVersion_; }
@@ -84,7 +88,7 @@ class SiteTree {
   uint64_t orderVersion_ = 1;
   // Counts clearings: a page's links placed in one tree are not placed in the next.
   uint32_t treeGeneration_ = 1;
-  mutable std::vector<Place> order_;
+  mutable Order order_;
   mutable uint64_t orderTakenAt_ = 0;
   mutable uint64_t ordersTaken_ = 0;
 };

@@ -15,7 +15,7 @@
 
 namespace {
 
-std::vector<SitePage*> pagesOf(const std::vector<SiteTree::Place>& order) {
+std::vector<SitePage*> pagesOf(const SiteTree::Order& order) {
   std::vector<SitePage*> pages;
   for (const SiteTree::Place& place : order) pages.push_back(place.page);
   return pages;

@@ -93,8 +93,8 @@ bool SiteList::addWaitingRows() {
   pagesLookedAt_ += waiting.size();
   if (waiting.empty()) return false;
   // The registry's order. Pages waiting for a row are exactly those marked 1: when they
-  // are more than a few of the registry's pages, its list is walked for them, which asks
-  // the locale's comparison nothing; a few are sorted.
+  // are a large share of the registry's pages (a refill of the whole site), its list is
+  // walked for them, which asks the locale's comparison nothing; fewer are sorted.
   if (waiting.size() * kWalkOverSort >= registry_.size()) {
     waiting.clear();
     pagesLookedAt_ += registry_.size();

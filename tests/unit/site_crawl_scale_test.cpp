@@ -33,7 +33,7 @@ struct CrawlCost {
   size_t requests = 0;
   size_t shown = 0;
   int64_t total = 0;    // the work of every pass
-  int64_t busiest = 0;  // the work of the busiest pass beyond its rows' share
+  int64_t busiest = 0;  // the work of the busiest pass
   uint64_t ordersTaken = 0;
 };
 
@@ -55,18 +55,14 @@ CrawlCost crawlManual(int parts) {
     return true;
   };
   CrawlCost cost;
-  int64_t workBefore = workSoFar(world), rowsBefore = world.siteRows.appends;
+  int64_t workBefore = workSoFar(world);
   const bool settled = world.runIdlePasses(
       [&] {
         const int64_t work = workSoFar(world) - workBefore;
-        // Rows that come in their hundreds are picked from the registry's order, which
-        // costs a walk of up to kWalkOverSort pages a row, rather than sorted.
-        const int64_t rows = world.siteRows.appends - rowsBefore;
         cost.total += work;
-        cost.busiest = std::max(cost.busiest, work - int64_t{SiteList::kWalkOverSort} * rows);
+        cost.busiest = std::max(cost.busiest, work);
         const bool done = over();
         workBefore = workSoFar(world);
-        rowsBefore = world.siteRows.appends;
         return done;
       },
       1000000);

@@ -10,13 +10,13 @@ const std::vector<TreeItem> kNoItems;
 }  // namespace
 
 const FakeTreeControl::Item* FakeTreeControl::find(TreeItem item) const {
-  auto found = items_.find(key(item));
-  return found == items_.end() ? nullptr : &found->second;
+  const std::uintptr_t handle = key(item);
+  if (handle < firstHandle_ || handle - firstHandle_ >= items_.size()) return nullptr;
+  return &items_[handle - firstHandle_];
 }
 
 FakeTreeControl::Item* FakeTreeControl::findItem(TreeItem item) {
-  auto found = items_.find(key(item));
-  return found == items_.end() ? nullptr : &found->second;
+  return const_cast<Item*>(find(item));
 }
 
 TreeItem FakeTreeControl::insertItem(TreeItem parent, const void* record, int image,
@@ -34,7 +34,7 @@ TreeItem FakeTreeControl::insertItem(TreeItem parent, const void* record, int im
   item.image = image;
   item.hasChildren = hasChildren;
   item.text = text;
-  items_.emplace(key(handle), std::move(item));
+  items_.push_back(std::move(item));
   if (last)
     siblings->push_back(handle);
   else
@@ -128,6 +128,7 @@ void FakeTreeControl::select(TreeItem item) {
 
 void FakeTreeControl::clear() {
   items_.clear();
+  firstHandle_ = nextHandle_;
   topLevel_.clear();
   selected_ = kNoTreeItem;
   cursorItem = kNoTreeItem;

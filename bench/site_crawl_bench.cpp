@@ -2,10 +2,10 @@
 // scheduler's passes: how long the longest and the average pass take (in wall time, and in
 // the thread's CPU time, which a busy machine does not stretch), how many passes take
 // longer than the 5 ms a pass may take, how many requests it makes for how many documents,
-// and what a page costs in memory and where that memory goes (the pages with their
-// addresses and links, the tree's items, the list's rows). The views here are in memory:
-// the real window's tree and list controls hold their own copies of the labels and row
-// texts on top.
+// which steps took the time of the slowest passes, and what a page costs in memory and
+// where that memory goes (the pages with their addresses and links, the tree's items, the
+// list's rows). The views here are in memory: the real window's tree and list controls
+// hold their own copies of the labels and row texts on top.
 //
 //   site_crawl_bench [PAGES] [FILES_AT_ONCE]
 //       a generated site of PAGES / 2 documents (default 50000, 8 at once)
@@ -50,6 +50,56 @@ double threadCpuMs() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// The scheduler's site steps, each timed in the thread's CPU time, so that the slowest
+// passes can say which step made them slow.
+class TimedSteps final : public SiteSteps {
+ public:
+  explicit TimedSteps(SiteSteps& steps) : steps_(steps) {}
+  void collectFinishedFetches() override {
+    time(0, [&] { steps_.collectFinishedFetches(); });
+  }
+  void startPageFetches(int filesAtOnce) override {
+    time(1, [&] { steps_.startPageFetches(filesAtOnce); });
+  }
+  void expandWhenIdle() override {
+    time(2, [&] { steps_.expandWhenIdle(); });
+  }
+  double ms[3] = {};
+
+ private:
+  template <class Step>
+  void time(int at, Step step) {
+    const double start = threadCpuMs();
+    step();
+    ms[at] = threadCpuMs() - start;
+  }
+  SiteSteps& steps_;
+};
+
+// A pass's CPU time, ms, step by step: the list's new rows, the crawl's three steps, the
+// rest of the scheduler (the engine's job pass, the downloads), and Stop's enabling.
+struct Split {
+  double rows, collect, start, expand, rest, stop;
+};
+
+// The slowest passes, each with its steps.
+void printSlowest(const std::vector<double>& cpuMs, const std::vector<Split>& splits) {
+  std::vector<size_t> slowest(cpuMs.size());
+  for (size_t i = 0; i < slowest.size(); ++i) slowest[i] = i;
+  const size_t shown = std::min<size_t>(5, slowest.size());
+  std::partial_sort(slowest.begin(), slowest.begin() + shown, slowest.end(),
+                    [&](size_t a, size_t b) { return cpuMs[a] > cpuMs[b]; });
+  std::printf(
+      "the %zu slowest passes, CPU ms: pass, in all; rows, collect, start, expand, "
+      "the rest of the scheduler, Stop\n",
+      shown);
+  for (size_t i = 0; i < shown; ++i) {
+    const Split& s = splits[slowest[i]];
+    std::printf("  %6zu  %6.2f; %6.2f %6.2f %6.2f %6.2f %6.2f %6.2f\n", slowest[i],
+                cpuMs[slowest[i]], s.rows, s.collect, s.start, s.expand, s.rest, s.stop);
+  }
 }
 
 // Longest, 99.9th percentile, mean, and how many over 5 ms.
@@ -105,9 +155,12 @@ int main(int argc, char** argv) {
       fromFolder ? serveFolder(*world, argv[2]) : serveGenerated(*world, pages);
   const size_t heapServed = heapInUse();
 
+  TimedSteps timed(world->crawl);
+  world->scheduler.setSiteSteps(&timed);
   world->crawl.toggleExpand();
   world->explorer.openTypedAddress(start);
   std::vector<double> passMs, passCpuMs;
+  std::vector<Split> splits;
   const auto began = WallClock::now();
   // The idle passes, as the window runs them: each after a worker's wake-up (or the 300 ms
   // timer, or at once when the crawl asks for another pass), each also adding the list's
@@ -126,8 +179,14 @@ int main(int argc, char** argv) {
     const auto start = WallClock::now();
     const double cpuStart = threadCpuMs();
     world->showNewSiteRows();
+    const double rowsDone = threadCpuMs();
     world->scheduler.runScheduler();
+    const double schedulerDone = threadCpuMs();
     (void)world->crawl.canStop();
+    const double stopDone = threadCpuMs();
+    const double siteMs = timed.ms[0] + timed.ms[1] + timed.ms[2];
+    splits.push_back({rowsDone - cpuStart, timed.ms[0], timed.ms[1], timed.ms[2],
+                      schedulerDone - rowsDone - siteMs, stopDone - schedulerDone});
     passMs.push_back(std::chrono::duration<double, std::milli>(WallClock::now() - start).count());
     passCpuMs.push_back(threadCpuMs() - cpuStart);
     settled = over();
@@ -163,6 +222,7 @@ int main(int argc, char** argv) {
       seconds);
   printPasses("wall time", passMs);
   printPasses("thread CPU time", passCpuMs);
+  printSlowest(passCpuMs, splits);
   std::printf(
       "memory per page: %.0f bytes in all; pages, addresses and links %.0f; tree "
       "items %.0f; list rows %.0f; the rest %.0f (the crawl's own, and the fake "

@@ -2,6 +2,7 @@
 // drive it: layout, header clicks, the status line, rows, menus, paste and the tray.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,43 @@ TEST_F(DownloadWindow, RowsShowTheirIconsAsTheListWouldDrawThem) {
     }
   }
   ReleaseDC(list(), shown);
+}
+
+// The header paints through a bitmap kept until it changes: after each change, what the
+// window shows of it, the sorted column's arrow included, is what the header draws
+// straight onto the window.
+TEST_F(DownloadWindow, HeaderLooksAsItDrawsItselfOntoTheWindowAfterEachChange) {
+  open(ProcessRole::kDownload);
+  addAddresses("http://h/b.zip\r\nhttp://h/a.zip");
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list(), LVM_GETHEADER, 0, 0));
+  RECT client = {}, type = {};
+  GetClientRect(header, &client);
+  SendMessageA(header, HDM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&type));
+  const LPARAM overType = MAKELPARAM((type.left + type.right) / 2, (type.top + type.bottom) / 2);
+  HDC shown = GetDC(header);
+  RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  std::vector<COLORREF> before = pixels(shown, client);
+  struct Change {
+    const char* what;
+    std::function<void()> make;
+  };
+  const Change changes[] = {
+      {"sorted by Name", [&] { clickHeader(1); }},
+      {"Name wider", [&] { SendMessageA(list(), LVM_SETCOLUMNWIDTH, 1, 200); }},
+      {"mouse over Type", [&] { SendMessageA(header, WM_MOUSEMOVE, 0, overType); }},
+  };
+  for (const Change& change : changes) {
+    change.make();
+    UpdateWindow(header);
+    const std::vector<COLORREF> painted = pixels(shown, client);
+    SendMessageA(header, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shown), 0);
+    SendMessageA(header, WM_PAINT, reinterpret_cast<WPARAM>(shown), 0);
+    const std::vector<COLORREF> drawn = pixels(shown, client);
+    EXPECT_NE(drawn, before) << change.what;
+    EXPECT_EQ(painted, drawn) << change.what;
+    before = drawn;
+  }
+  ReleaseDC(header, shown);
 }
 
 TEST_F(DownloadWindow, TheAddressesLinkShowsItsTipWhenTheMouseRestsOnIt) {

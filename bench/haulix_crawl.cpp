@@ -24,6 +24,7 @@
 #include "download/transfer_scheduler.h"
 #include "fakes/fake_connection.h"
 #include "fakes/fake_modal_messages.h"
+#include "fakes/fake_waiting_messages.h"
 #include "fakes/fake_page_tree.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_row_list.h"
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
   FakeRowList<DownloadItem> downloadRows;
   FakeSiteFrame frame;
   FakeModalMessages messages;
+  FakeWaitingMessages waiting;
   std::string outgoing;
 
   LARGE_INTEGER began;
@@ -151,7 +153,7 @@ int main(int argc, char** argv) {
     ItemCommands commands(queue, downloadRows, fileOps, shell, clock, folders, text, settings,
                           connectionCheck);
     SiteExplorer explorer(text, parser, fileOps, engine,
-                          SiteViews{tree, siteRows, frame, messages, shell}, outgoing);
+                          SiteViews{tree, siteRows, frame, messages, shell, waiting}, outgoing);
     SiteCrawl crawl(explorer, settings, connectionCheck);
     TransferScheduler scheduler(queue, commands, downloadRows, settings, &crawl);
     tree.onSelectionChanged = [&](TreeItem item) { explorer.onTreeSelectionChanged(item); };

@@ -25,7 +25,7 @@ SiteRole::SiteRole(App& app)
       rows_(app.windows().list),
       frame_(app.windows().main, app.windows().edit, app.windows().tree),
       explorer_(app.text(), app.parser(), app.fileOps(), app.engine(),
-                SiteViews{tree_, rows_, frame_, app.modal(), app.platform().shell},
+                SiteViews{tree_, rows_, frame_, app.modal(), app.platform().shell, waiting_},
                 app.outgoingAddresses()),
       crawl_(explorer_, app.settings(), app.connectionCheck()) {
   header_.attach(app.windows().list);
@@ -38,7 +38,9 @@ void SiteRole::createColumns(int clientWidth) {
   header_.createColumns(siteColumns(clientWidth, GetSystemMetrics(SM_CXVSCROLL)));
 }
 
+// The idle pass's first step, where its count of control work begins.
 void SiteRole::addNewRows() {
+  explorer_.beginPass();
   if (explorer_.addWaitingRows()) sortBy(-2);
 }
 

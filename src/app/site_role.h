@@ -9,6 +9,7 @@
 #include "app/role_content.h"
 #include "platform/win32/list_view_rows.h"
 #include "platform/win32/tree_view_pages.h"
+#include "platform/win32/win32_waiting_messages.h"
 #include "platform/win32/win32_site_frame.h"
 #include "site/site_crawl.h"
 #include "site/site_explorer.h"
@@ -76,6 +77,7 @@ class SiteRole final : public RoleContent {
   TreeViewPages<SitePage> tree_;
   ListViewRows<SitePage> rows_;
   Win32SiteFrame frame_;
+  Win32WaitingMessages waiting_;
   SiteExplorer explorer_;
   SiteCrawl crawl_;
   // Set only while a menu is open, so that its command acts on what it was opened over.

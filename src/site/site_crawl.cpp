@@ -171,7 +171,10 @@ void SiteCrawl::expandNextLevel() {
     shown += children;
     level.push_back(&page);
   }
-  explorer_.expandPages(level);
+  if (explorer_.expandPages(level) < level.size()) {
+    levelLeft_ = true;
+    levelDepth_ = depth;
+  }
 }
 
 void SiteCrawl::collectFinishedFetches() {
@@ -198,6 +201,11 @@ void SiteCrawl::collectFinishedFetches() {
   size_t budget = kLinksPerPass;
   FoundLinks* found = nullptr;
   while (SitePage* page = explorer_.scans().firstEnded(found)) {
+    // Its links placed in the tree and listed make a unit of the pass's control work.
+    if (!explorer_.takeUnit()) {
+      linksLeft_ = true;
+      break;
+    }
     if (!addScannedLinks(*page, *found, budget)) {
       linksLeft_ = true;
       break;

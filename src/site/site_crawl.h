@@ -68,8 +68,9 @@ class SiteCrawl final : public SiteSteps {
   bool expandPressed() const { return explorer_.expandAll(); }
   // Opens the closed pages with child pages at the depth of the first such page in crawl
   // order, top to bottom: kOpensPerPass of them at most, and as many as show no more than
-  // kShownPerPass children in all (at least one); nothing when there is none. The rest of
-  // that level opens at the next call, even while pages are left to read.
+  // kShownPerPass children in all (at least one), and fewer when a message waits (see
+  // SiteExplorer::takeUnit); nothing when there is none. The rest of that level opens at
+  // the next call, even while pages are left to read.
   void expandNextLevel();
   // Pages left to fill from documents read already, or to open, for which this pass had
   // no time: the window asks for another pass at once rather than at its timer.

@@ -203,17 +203,21 @@ void SiteExplorer::onTreeItemExpanded(TreeItem item) {
 
 // A refill walks the crawl order from where it last stopped, and one refill after them
 // all marks the links of the pages that came into view, in crawl order.
-void SiteExplorer::expandPages(const std::vector<SitePage*>& pages) {
+size_t SiteExplorer::expandPages(const std::vector<SitePage*>& pages) {
   expanding_ = true;
   refillWanted_ = false;
-  for (SitePage* page : pages) {
-    if (page->treeItem == kNoTreeItem) continue;
-    views_.tree.expand(page->treeItem);
+  size_t done = 0;
+  for (; done < pages.size(); ++done) {
+    SitePage& page = *pages[done];
+    if (page.treeItem == kNoTreeItem) continue;
+    if (!takeUnit()) break;
+    views_.tree.expand(page.treeItem);
     // Asked of each: the control reports only the first opening of an item.
-    tree_.pageOpened(*page);
+    tree_.pageOpened(page);
   }
   expanding_ = false;
   if (refillWanted_) list_.orderGrew();
+  return done;
 }
 
 void SiteExplorer::onTreeItemCollapsed(TreeItem item) {

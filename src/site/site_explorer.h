@@ -9,6 +9,7 @@
 #include "platform/row_list.h"
 #include "platform/shell.h"
 #include "platform/site_frame.h"
+#include "platform/waiting_messages.h"
 #include "site/gradual_map.h"
 #include "site/link_extractor.h"
 #include "site/page_registry.h"
@@ -27,6 +28,7 @@ struct SiteViews {
   SiteFrame& frame;
   ModalMessages& messages;
   Shell& shell;
+  WaitingMessages& waiting;
 };
 
 // The model of one Site Window: its pages, history, tree and list, and the commands and
@@ -69,11 +71,27 @@ class SiteExplorer {
   void onTreeItemExpanded(TreeItem item);
   void onTreeItemCollapsed(TreeItem item);
   // Opens the pages' items one after another, as the user would, but refills the list
-  // once after them all instead of once per item.
-  void expandPages(const std::vector<SitePage*>& pages);
+  // once after them all instead of once per item. Each opening is a unit of the pass
+  // (see takeUnit): gives how many of the pages were taken, the rest left for later.
+  size_t expandPages(const std::vector<SitePage*>& pages);
 
-  // The idle pass's adding of rows; true when the window should sort by its default order.
-  bool addWaitingRows() { return list_.addWaitingRows(); }
+  // The idle pass's work on the controls comes in units, each a redraw of a scroll bar or
+  // more: a batch of list rows, a read page's links placed, an item opened. A pass does
+  // one at least, so that the crawl always moves, and stops before the next one while a
+  // message waits; the next pass comes after it and goes on from there.
+  void beginPass() { unitsThisPass_ = 0; }
+  // Before a unit: true, and the unit counted, when the pass may do it.
+  bool takeUnit() {
+    if (unitsThisPass_ > 0 && views_.waiting.messageWaits()) return false;
+    ++unitsThisPass_;
+    return true;
+  }
+  // The idle pass's adding of rows, the first unit of a pass; true when the window should
+  // sort by its default order.
+  bool addWaitingRows() {
+    if (list_.rowsWaiting()) ++unitsThisPass_;
+    return list_.addWaitingRows();
+  }
 
   // The steps the commands are made of.
   void visitAddress(const UrlParts& address) { history_.visitAddress(address); }
@@ -148,6 +166,7 @@ class SiteExplorer {
   // While expandPages runs: the list's refill waits until every item is open.
   bool expanding_ = false;
   bool refillWanted_ = false;
+  int unitsThisPass_ = 0;
   // Last, so that it goes first: its destructor waits for the scans still running.
   PageScans scans_;
 };

@@ -37,6 +37,8 @@ class SiteList {
   // Adds a row for every page waiting for one, in address order. True when the list then
   // wants its default order (it held at most one row before).
   bool addWaitingRows();
+  // Some page may wait for a row.
+  bool rowsWaiting() const { return !waiting_.empty(); }
   // The five cells of a page's row: name, Type, Kind, On Page, address; the image of
   // column 0.
   RowCells rowCells(const SitePage& page) const;

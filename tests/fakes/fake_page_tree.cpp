@@ -83,6 +83,7 @@ void FakeTreeControl::expand(TreeItem item) {
   Item* found = findItem(item);
   if (!found || found->expanded || !found->hasChildren || found->children.empty()) return;
   found->expanded = true;
+  ++expands;
   rowsStale_ = true;
   if (found->expandedOnce) return;
   found->expandedOnce = true;

@@ -72,6 +72,7 @@ class FakeTreeControl {
   int firstShownRow = 0;  // rows scrolled above the view
   TreeItem cursorItem = kNoTreeItem;
   int inserts = 0;
+  int expands = 0;  // by the program, not userExpand
   int imageWrites = 0;
   int childrenWrites = 0;
   int textWrites = 0;

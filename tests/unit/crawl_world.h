@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fakes/fake_modal_messages.h"
+#include "fakes/fake_waiting_messages.h"
 #include "fakes/fake_page_tree.h"
 #include "fakes/fake_site_frame.h"
 #include "site/site_crawl.h"
@@ -158,6 +159,7 @@ struct CrawlWorld : ServedPages, DownloadWorld {
   bool runIdlePasses(const std::function<bool()>& done, int limitPasses) {
     for (int pass = 0; pass < limitPasses; ++pass) {
       const int seen = wakes.load();
+      explorer.beginPass();
       showNewSiteRows();
       scheduler.runScheduler();
       (void)crawl.canStop();
@@ -174,9 +176,10 @@ struct CrawlWorld : ServedPages, DownloadWorld {
   FakeRowList<SitePage> siteRows;
   FakeSiteFrame frame;
   FakeModalMessages messages;
+  FakeWaitingMessages waiting;
   std::string outgoing;
   SiteExplorer explorer{
-      text, parser, fileOps, engine, SiteViews{tree, siteRows, frame, messages, shell}, outgoing};
+      text, parser, fileOps, engine, SiteViews{tree, siteRows, frame, messages, shell, waiting}, outgoing};
   SiteCrawl crawl{explorer, settings, connectionCheck};
 
  private:

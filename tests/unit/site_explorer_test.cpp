@@ -221,7 +221,7 @@ TEST_F(SiteExplorerTest, ClosingTheWindowEndsThePageFetches) {
     FakeRowList<SitePage> rows;
     std::string outgoing;
     SiteExplorer other(world.text, world.parser, world.fileOps, world.engine,
-                       SiteViews{tree, rows, world.frame, world.messages, world.shell}, outgoing);
+                       SiteViews{tree, rows, world.frame, world.messages, world.shell, world.waiting}, outgoing);
     other.openTypedAddress("http://h/");
     other.attachJob(*other.rootPage(),
                     world.engine.createJob(other.rootPage()->address, "", ""));

@@ -15,6 +15,7 @@
 #include "fakes/fake_ids.h"
 #include "fakes/fake_internet.h"
 #include "fakes/fake_modal_messages.h"
+#include "fakes/fake_waiting_messages.h"
 #include "fakes/fake_page_tree.h"
 #include "fakes/fake_row_list.h"
 #include "fakes/fake_shell.h"
@@ -86,8 +87,9 @@ struct SiteWorld {
   FakeRowList<SitePage> rows;
   FakeSiteFrame frame;
   FakeModalMessages messages;
+  FakeWaitingMessages waiting;
   FakeShell shell;
   std::string outgoing;
   SiteExplorer explorer{
-      text, parser, fileOps, engine, SiteViews{tree, rows, frame, messages, shell}, outgoing};
+      text, parser, fileOps, engine, SiteViews{tree, rows, frame, messages, shell, waiting}, outgoing};
 };

@@ -20,6 +20,7 @@
 #include "download/transfer_scheduler.h"
 #include "fakes/fake_connection.h"
 #include "fakes/fake_modal_messages.h"
+#include "fakes/fake_waiting_messages.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_row_list.h"
 #include "fakes/fake_shell.h"
@@ -225,9 +226,10 @@ class SiteCrawlWin32Test : public testing::Test {
   ListViewRows<SitePage> rows_;
   Win32SiteFrame frame_;
   FakeModalMessages messages_;
+  FakeWaitingMessages waiting_;
   std::string outgoing_;
   SiteExplorer explorer_{
-      text_,    parser_, fileOps_, engine_, SiteViews{tree_, rows_, frame_, messages_, shell_},
+      text_,    parser_, fileOps_, engine_, SiteViews{tree_, rows_, frame_, messages_, shell_, waiting_},
       outgoing_};
   SiteCrawl crawl_{explorer_, settings_, connectionCheck_};
 };

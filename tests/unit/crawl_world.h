@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "fakes/fake_modal_messages.h"
-#include "fakes/fake_waiting_messages.h"
 #include "fakes/fake_page_tree.h"
 #include "fakes/fake_site_frame.h"
+#include "fakes/fake_waiting_messages.h"
 #include "site/site_crawl.h"
 #include "unit/download_world.h"
 
@@ -73,10 +73,10 @@ struct CrawlWorld : ServedPages, DownloadWorld {
   void serve(const std::string& address, const std::string& body, int status = 200) {
     const std::string host = parser.parseTypedAddress(address).host;
     if (servers.insert(host).second)
-      internet.setServer(host, 80,
-                         [pages = static_cast<ServedPages*>(this), host](const FakeRequest& request) {
-                           return pages->reply(host, request);
-                         });
+      internet.setServer(
+          host, 80, [pages = static_cast<ServedPages*>(this), host](const FakeRequest& request) {
+            return pages->reply(host, request);
+          });
     std::lock_guard<std::mutex> hold(servedMutex);
     served[key(address)] = Served{body, status, 0};
   }
@@ -156,6 +156,17 @@ struct CrawlWorld : ServedPages, DownloadWorld {
   // rows, runs the scheduler and asks whether Stop is available. The next pass comes at
   // once when the crawl asks for it, else after a worker's wake-up (a short timeout keeps
   // it going if none comes). False when the limit was reached first.
+  // A crawl with Expand pressed is over: nothing fetched or left to fetch, nothing shown
+  // left to read or to open. The walk is the test's own, made only once the cheap signs
+  // say the crawl may be over.
+  bool expandedCrawlOver() {
+    if (!explorer.pagesWithJobs().empty() || crawl.wantsAnotherPass() || crawl.anyVisibleUnread())
+      return false;
+    for (const SiteTree::Place& place : explorer.tree().crawlOrder())
+      if (place.page->firstChild && !tree.isExpanded(place.page->treeItem)) return false;
+    return true;
+  }
+
   bool runIdlePasses(const std::function<bool()>& done, int limitPasses) {
     for (int pass = 0; pass < limitPasses; ++pass) {
       const int seen = wakes.load();
@@ -179,7 +190,8 @@ struct CrawlWorld : ServedPages, DownloadWorld {
   FakeWaitingMessages waiting;
   std::string outgoing;
   SiteExplorer explorer{
-      text, parser, fileOps, engine, SiteViews{tree, siteRows, frame, messages, shell, waiting}, outgoing};
+      text,    parser, fileOps, engine, SiteViews{tree, siteRows, frame, messages, shell, waiting},
+      outgoing};
   SiteCrawl crawl{explorer, settings, connectionCheck};
 
  private:

@@ -44,16 +44,6 @@ CrawlCost crawlManual(int parts) {
   GeneratedManual::serve(world.internet, parts);
   world.crawl.toggleExpand();
   world.explorer.openTypedAddress(GeneratedManual::kStart);
-  // Nothing fetched or left to fetch, nothing shown left to read or to open. The walk is
-  // the test's own, made only once the cheap signs say the crawl may be over.
-  auto over = [&] {
-    if (!world.explorer.pagesWithJobs().empty() || world.crawl.wantsAnotherPass() ||
-        world.crawl.anyVisibleUnread())
-      return false;
-    for (const SiteTree::Place& place : world.explorer.tree().crawlOrder())
-      if (place.page->firstChild && !world.tree.isExpanded(place.page->treeItem)) return false;
-    return true;
-  };
   CrawlCost cost;
   int64_t workBefore = workSoFar(world);
   const bool settled = world.runIdlePasses(
@@ -61,7 +51,7 @@ CrawlCost crawlManual(int parts) {
         const int64_t work = workSoFar(world) - workBefore;
         cost.total += work;
         cost.busiest = std::max(cost.busiest, work);
-        const bool done = over();
+        const bool done = world.expandedCrawlOver();
         workBefore = workSoFar(world);
         return done;
       },

@@ -42,15 +42,8 @@ CrawlEnd crawlManual(bool messagesWait) {
     expands = world.tree.expands;
     appends = world.siteRows.appends;
     fetched.clear();
-    for (SitePage* page : world.explorer.pagesWithJobs()) fetched.push_back({page, page->linkCount});
-  };
-  auto over = [&] {
-    if (!world.explorer.pagesWithJobs().empty() || world.crawl.wantsAnotherPass() ||
-        world.crawl.anyVisibleUnread())
-      return false;
-    for (const SiteTree::Place& place : world.explorer.tree().crawlOrder())
-      if (place.page->firstChild && !world.tree.isExpanded(place.page->treeItem)) return false;
-    return true;
+    for (SitePage* page : world.explorer.pagesWithJobs())
+      fetched.push_back({page, page->linkCount});
   };
   CrawlEnd end;
   lookBefore();
@@ -61,7 +54,7 @@ CrawlEnd crawlManual(bool messagesWait) {
           if (f.page->linkCount != f.links || f.page->state == PageState::Read) ++units;
         end.mostUnitsInAPass = std::max(end.mostUnitsInAPass, units);
         lookBefore();
-        return over();
+        return world.expandedCrawlOver();
       },
       200000);
   EXPECT_TRUE(settled);

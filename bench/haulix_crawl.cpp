@@ -24,12 +24,12 @@
 #include "download/transfer_scheduler.h"
 #include "fakes/fake_connection.h"
 #include "fakes/fake_modal_messages.h"
-#include "fakes/fake_waiting_messages.h"
 #include "fakes/fake_page_tree.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_row_list.h"
 #include "fakes/fake_shell.h"
 #include "fakes/fake_site_frame.h"
+#include "fakes/fake_waiting_messages.h"
 #include "platform/file_types.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_files.h"
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
   std::printf(
       "pages=%zu read=%zu seconds=%.3f passes=%ld passes_s=%.3f passes_cpu_s=%.3f waits_s=%.3f "
       "longest_pass_ms=%.2f peak_mib=%.1f\n",
-              pages, read, wall, passes, passTotal, passCpu, waited, longestPass * 1000,
-              static_cast<double>(memory.PeakWorkingSetSize) / 1048576.0);
+      pages, read, wall, passes, passTotal, passCpu, waited, longestPass * 1000,
+      static_cast<double>(memory.PeakWorkingSetSize) / 1048576.0);
   return 0;
 }

@@ -9,8 +9,8 @@
 #include "app/role_content.h"
 #include "platform/win32/list_view_rows.h"
 #include "platform/win32/tree_view_pages.h"
-#include "platform/win32/win32_waiting_messages.h"
 #include "platform/win32/win32_site_frame.h"
+#include "platform/win32/win32_waiting_messages.h"
 #include "site/site_crawl.h"
 #include "site/site_explorer.h"
 

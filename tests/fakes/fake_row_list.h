@@ -24,8 +24,8 @@ class FakeRowList final : public RowList<Record> {
 
   int rowCount() const override { return static_cast<int>(rows.size()); }
   int selectedCount() const override {
-    return static_cast<int>(std::count_if(rows.begin(), rows.end(),
-                                          [](const Row& r) { return r.selected; }));
+    return static_cast<int>(
+        std::count_if(rows.begin(), rows.end(), [](const Row& r) { return r.selected; }));
   }
   Record* rowRecord(int row) const override {
     ++recordsAsked;
@@ -80,9 +80,8 @@ class FakeRowList final : public RowList<Record> {
     }
   }
   void sortRows(const std::function<int(const Record*, const Record*)>& compare) override {
-    std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
-      return compare(a.record, b.record) < 0;
-    });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const Row& a, const Row& b) { return compare(a.record, b.record) < 0; });
   }
 
   // Test helpers.

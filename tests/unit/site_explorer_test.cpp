@@ -220,11 +220,11 @@ TEST_F(SiteExplorerTest, ClosingTheWindowEndsThePageFetches) {
     FakePageTree<SitePage> tree;
     FakeRowList<SitePage> rows;
     std::string outgoing;
-    SiteExplorer other(world.text, world.parser, world.fileOps, world.engine,
-                       SiteViews{tree, rows, world.frame, world.messages, world.shell, world.waiting}, outgoing);
+    SiteExplorer other(
+        world.text, world.parser, world.fileOps, world.engine,
+        SiteViews{tree, rows, world.frame, world.messages, world.shell, world.waiting}, outgoing);
     other.openTypedAddress("http://h/");
-    other.attachJob(*other.rootPage(),
-                    world.engine.createJob(other.rootPage()->address, "", ""));
+    other.attachJob(*other.rootPage(), world.engine.createJob(other.rootPage()->address, "", ""));
     EXPECT_EQ(world.engine.jobs().size(), 1u);
   }
   EXPECT_TRUE(world.engine.jobs().empty());

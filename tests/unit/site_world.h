@@ -7,21 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "transfer/file_ops.h"
-#include "transfer/transfer_engine.h"
+#include "fakes/counting_text_rules.h"
 #include "fakes/fake_clock.h"
 #include "fakes/fake_file_types.h"
 #include "fakes/fake_files.h"
 #include "fakes/fake_ids.h"
 #include "fakes/fake_internet.h"
 #include "fakes/fake_modal_messages.h"
-#include "fakes/fake_waiting_messages.h"
 #include "fakes/fake_page_tree.h"
 #include "fakes/fake_row_list.h"
 #include "fakes/fake_shell.h"
 #include "fakes/fake_site_frame.h"
-#include "fakes/counting_text_rules.h"
+#include "fakes/fake_waiting_messages.h"
 #include "site/site_explorer.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "url/address.h"
 #include "url/byte_text.h"
 
@@ -91,5 +91,6 @@ struct SiteWorld {
   FakeShell shell;
   std::string outgoing;
   SiteExplorer explorer{
-      text, parser, fileOps, engine, SiteViews{tree, rows, frame, messages, shell, waiting}, outgoing};
+      text,    parser, fileOps, engine, SiteViews{tree, rows, frame, messages, shell, waiting},
+      outgoing};
 };

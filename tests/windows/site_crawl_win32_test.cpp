@@ -14,16 +14,14 @@
 
 #include "download/connection_check.h"
 #include "download/download_queue.h"
-#include "transfer/file_ops.h"
 #include "download/item_commands.h"
-#include "transfer/transfer_engine.h"
 #include "download/transfer_scheduler.h"
 #include "fakes/fake_connection.h"
 #include "fakes/fake_modal_messages.h"
-#include "fakes/fake_waiting_messages.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_row_list.h"
 #include "fakes/fake_shell.h"
+#include "fakes/fake_waiting_messages.h"
 #include "platform/win32/list_view_rows.h"
 #include "platform/win32/tree_view_pages.h"
 #include "platform/win32/win32_clock.h"
@@ -35,6 +33,8 @@
 #include "platform/win32/wininet_internet.h"
 #include "site/site_crawl.h"
 #include "store/settings.h"
+#include "transfer/file_ops.h"
+#include "transfer/transfer_engine.h"
 #include "url/address.h"
 #include "windows/local_server.h"
 
@@ -228,9 +228,12 @@ class SiteCrawlWin32Test : public testing::Test {
   FakeModalMessages messages_;
   FakeWaitingMessages waiting_;
   std::string outgoing_;
-  SiteExplorer explorer_{
-      text_,    parser_, fileOps_, engine_, SiteViews{tree_, rows_, frame_, messages_, shell_, waiting_},
-      outgoing_};
+  SiteExplorer explorer_{text_,
+                         parser_,
+                         fileOps_,
+                         engine_,
+                         SiteViews{tree_, rows_, frame_, messages_, shell_, waiting_},
+                         outgoing_};
   SiteCrawl crawl_{explorer_, settings_, connectionCheck_};
 };
 

@@ -103,6 +103,7 @@ bool App::openWindows(ProcessRole role, int showCommand) {
     downloadRows_.attach(windows_.list);
     content_ = std::make_unique<DownloadRole>(*this);
   } else {
+    siteRows_.attach(windows_.list);
     content_ = siteFactory_ ? siteFactory_(*this) : std::make_unique<SiteRole>(*this);
   }
   if (content_) {

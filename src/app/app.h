@@ -142,6 +142,8 @@ class App {
   TransferEngine& engine() { return *engine_; }
   DownloadQueue& queue() { return *queue_; }
   OwnerDataRows<DownloadItem>& downloadRows() { return downloadRows_; }
+  // The Site List's rows; empty in the Download role.
+  OwnerDataRows<SitePage>& siteRows() { return siteRows_; }
   ItemCommands& commands() { return *commands_; }
   TransferScheduler& scheduler() { return *scheduler_; }
   QueueDatabase& database() { return *database_; }
@@ -206,6 +208,7 @@ class App {
   std::unique_ptr<TransferEngine> engine_;
   std::unique_ptr<DownloadQueue> queue_;
   OwnerDataRows<DownloadItem> downloadRows_;
+  OwnerDataRows<SitePage> siteRows_;
   std::unique_ptr<ItemCommands> commands_;
   std::unique_ptr<TransferScheduler> scheduler_;
   std::unique_ptr<QueueDatabase> database_;

@@ -115,9 +115,10 @@ void App::createChildren() {
                reinterpret_cast<LPARAM>(images_.imageList()));
   windows_.list =
       child(main, WC_LISTVIEWA,
+            // Either list asks for its rows: it may hold 100,000, and a control that keeps
+            // them redraws itself for each batch added.
             LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE | LVS_ALIGNLEFT |
-                // The download list asks for its rows: it may hold 100,000.
-                (download ? LVS_OWNERDATA : 0),
+                LVS_OWNERDATA,
             kListId, instance_);
   SendMessageA(windows_.list, LVM_SETIMAGELIST, LVSIL_SMALL,
                reinterpret_cast<LPARAM>(images_.imageList()));

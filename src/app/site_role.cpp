@@ -22,7 +22,7 @@ bool controlHeld() {
 SiteRole::SiteRole(App& app)
     : app_(app),
       tree_(app.windows().tree),
-      rows_(app.windows().list),
+      rows_(app.siteRows()),
       frame_(app.windows().main, app.windows().edit, app.windows().tree),
       explorer_(app.text(), app.parser(), app.fileOps(), app.engine(),
                 SiteViews{tree_, rows_, frame_, app.modal(), app.platform().shell, waiting_},
@@ -157,6 +157,16 @@ LRESULT SiteRole::onListNotify(const NMHDR& header, bool& handled) {
     case NM_DBLCLK:
       if (SitePage* page = rowUnderCursor()) explorer_.openRow(*page);
       return 0;
+    case LVN_GETDISPINFOA:
+      rows_.fillDisplayInfo(
+          const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)));
+      handled = true;
+      return 0;
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW:
+      // Typing in the list goes to the next row whose name begins with what was typed.
+      handled = true;
+      return rows_.findText(header);
     default:
       return 0;
   }

@@ -7,7 +7,7 @@
 
 #include "app/list_header.h"
 #include "app/role_content.h"
-#include "platform/win32/list_view_rows.h"
+#include "platform/win32/owner_data_rows.h"
 #include "platform/win32/tree_view_pages.h"
 #include "platform/win32/win32_site_frame.h"
 #include "platform/win32/win32_waiting_messages.h"
@@ -57,7 +57,7 @@ class SiteRole final : public RoleContent {
 
   SiteExplorer& explorer() { return explorer_; }
   SiteCrawl& crawl() { return crawl_; }
-  ListViewRows<SitePage>& rows() { return rows_; }
+  OwnerDataRows<SitePage>& rows() { return rows_; }
   TreeViewPages<SitePage>& tree() { return tree_; }
   const ListHeader& header() const { return header_; }
 
@@ -75,7 +75,8 @@ class SiteRole final : public RoleContent {
   App& app_;
   ListHeader header_;
   TreeViewPages<SitePage> tree_;
-  ListViewRows<SitePage> rows_;
+  // The application's, which the dialogs read as well.
+  OwnerDataRows<SitePage>& rows_;
   Win32SiteFrame frame_;
   Win32WaitingMessages waiting_;
   SiteExplorer explorer_;

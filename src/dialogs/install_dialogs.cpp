@@ -8,7 +8,6 @@
 #include "dialogs/options_sheet.h"
 #include "dialogs/page_properties_dialog.h"
 #include "dialogs/setup_dialogs.h"
-#include "platform/win32/list_view_rows.h"
 #include "platform/win32/win32_script_runner.h"
 #include "platform/win32/win32_shell.h"
 
@@ -44,9 +43,7 @@ void installDialogs(DialogHooks& hooks, Win32Shell* shell) {
   };
   hooks.showCopyText = [](App& app, const char* resourceName) {
     if (std::string_view(resourceName) == "DIALOG_COPYGET") {
-      // The Site List's cells and selection, read from the list view itself.
-      ListViewRows<SitePage> rows(app.windows().list);
-      showCopyLinksDialog(app.modal(), rows);
+      showCopyLinksDialog(app.modal(), app.siteRows());
     } else {
       showCopyItemsDialog(app.modal(), app.downloadRows());
     }

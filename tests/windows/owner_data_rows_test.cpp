@@ -101,6 +101,17 @@ class OwnerDataRowsTest : public testing::Test {
     SendMessageA(list_, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&r));
     return r;
   }
+  // Handles the thread's messages (timers among them) until the control holds `count` rows.
+  bool countReaches(int count) {
+    const ULONGLONG end = GetTickCount64() + 60000;
+    while (controlCount() != count) {
+      if (GetTickCount64() >= end) return false;
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    }
+    return true;
+  }
   // Paints whatever waits, so that the list's update region is empty.
   void paintAll() {
     UpdateWindow(parent_);
@@ -244,6 +255,53 @@ TEST_F(OwnerDataRowsTest, FindsTheFirstRowFromTheStartWhoseFirstTextBeginsWithTh
     narrow.lvfi.psz = narrowText;
     EXPECT_EQ(rows_.findText(narrow.hdr), c.row) << c.start << " " << narrowText;
   }
+}
+
+// Rows added below the view leave the rows in view undrawn; rows that land in view, or the
+// first rows of an empty list, are drawn.
+TEST_F(OwnerDataRowsTest, RowsAddedBelowTheViewDrawNothingInIt) {
+  std::vector<Thing> things(203);
+  auto batch = [&](int from, int n) {
+    rows_.beginBatch(n);
+    for (int i = from; i < from + n; ++i) rows_.appendRow(cells({"r", "n"}), 2, &things[i]);
+    rows_.endBatch(n);
+  };
+  auto waiting = [&] {
+    RECT rect = {};
+    GetUpdateRect(list_, &rect, FALSE);
+    return rect;
+  };
+  auto drawingWaits = [&] { return GetUpdateRect(list_, nullptr, FALSE) != FALSE; };
+  batch(0, 100);
+  EXPECT_TRUE(drawingWaits());
+  paintAll();
+
+  batch(100, 50);
+  rows_.appendRow(cells({"r", "n"}), 2, &things[150]);
+  EXPECT_FALSE(drawingWaits());
+
+  // Scrolled to the end, the next rows land in view: the view is drawn from the first.
+  rows_.showLastRow();
+  paintAll();
+  const RECT last = cell(150, 0);
+  batch(151, 2);
+  const RECT drawn = waiting();
+  EXPECT_GE(drawn.top, last.top);
+  EXPECT_LT(drawn.top, last.bottom + 1);
+  EXPECT_GT(drawn.bottom, drawn.top);
+}
+
+// Rows that keep coming below the view reach the control once no more come, and a command
+// on every row takes those not told yet as well.
+TEST_F(OwnerDataRowsTest, RowsComingBelowTheViewReachTheControl) {
+  std::vector<Thing> things(400);
+  for (int i = 0; i < 300; ++i) rows_.appendRow(cells({"r"}), 1, &things[i]);
+  EXPECT_EQ(rows_.rowCount(), 300);
+  EXPECT_TRUE(countReaches(300));
+  for (int i = 300; i < 400; ++i) rows_.appendRow(cells({"r"}), 1, &things[i]);
+  rows_.selectAll();
+  EXPECT_EQ(controlCount(), 400);
+  EXPECT_EQ(rows_.selectedCount(), 400);
 }
 
 }  // namespace

@@ -132,11 +132,11 @@ RowCells SiteList::rowCells(const SitePage& page) const {
   return cells;
 }
 
+// The list is asked for its selected rows, not each row whether it is selected: a site's
+// list holds tens of thousands.
 void SiteList::sendSelectedToQueue(std::string& outgoing) const {
-  for (int row = 0, rows = rows_.rowCount(); row < rows; ++row) {
-    if (!rows_.isSelected(row)) continue;
+  for (int row = rows_.nextSelected(-1); row >= 0; row = rows_.nextSelected(row))
     if (const SitePage* page = rows_.rowRecord(row)) outgoing += page->address.fullAddress + "\r\n";
-  }
 }
 
 namespace {

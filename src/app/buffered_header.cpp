@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "app/paint_context.h"
+
 namespace {
 
 // A 32-bit bitmap in a device context of its own.
@@ -31,15 +33,7 @@ struct MemoryBitmap {
   // False when no bitmap of that size could be had; like is a context of the display.
   bool make(HDC like, SIZE wanted) {
     drop();
-    BITMAPINFO format = {};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = wanted.cx;
-    format.bmiHeader.biHeight = -wanted.cy;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap = CreateDIBSection(like, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bitmap = createDrawingBitmap(like, wanted.cx, wanted.cy);
     dc = bitmap ? CreateCompatibleDC(like) : nullptr;
     if (!dc) {
       drop();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/paint_context.h"
+
 IconStrip::~IconStrip() {
   if (dc_) {
     SelectObject(dc_, oldBitmap_);
@@ -14,15 +16,7 @@ bool IconStrip::makeStrip() {
   if (dc_) return true;
   dc_ = CreateCompatibleDC(nullptr);
   if (!dc_) return false;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kSlots * kSlotSize;
-  info.bmiHeader.biHeight = -kSlotSize;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bitmap_ = createDrawingBitmap(dc_, kSlots * kSlotSize, kSlotSize);
   if (!bitmap_) {
     DeleteDC(dc_);
     dc_ = nullptr;

@@ -104,3 +104,15 @@ void PaintContext::release() {
   source_ = Source::kNone;
   fontSaved_ = modeSaved_ = textSaved_ = backSaved_ = false;
 }
+
+HBITMAP createDrawingBitmap(HDC like, int width, int height) {
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = width;
+  format.bmiHeader.biHeight = -height;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  return CreateDIBSection(like, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+}

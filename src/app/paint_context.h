@@ -1,6 +1,10 @@
 #pragma once
 #include <windows.h>
 
+// A 32-bit bitmap of the given size whose rows run top down, for drawing in memory; `like`
+// is a context of the display (nullptr: the screen). Null when none could be had.
+HBITMAP createDrawingBitmap(HDC like, int width, int height);
+
 // A device context that remembers how it was had and what it held before the first change
 // of its font, background mode, text colour and background colour; when it goes, it puts
 // those back and ends the context the matching way.

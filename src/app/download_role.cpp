@@ -145,7 +145,10 @@ void DownloadRole::getTypedAddresses() {
 }
 
 LRESULT DownloadRole::onListNotify(const NMHDR& header, bool& handled) {
-  handled = false;
+  LRESULT answer = 0;
+  // Typing in the list goes to the next row whose status begins with what was typed.
+  handled = app_.downloadRows().answerNotification(header, answer);
+  if (handled) return answer;
   switch (header.code) {
     case LVN_KEYDOWN:
       return onKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header));
@@ -155,16 +158,6 @@ LRESULT DownloadRole::onListNotify(const NMHDR& header, bool& handled) {
     case NM_RCLICK:
       showDownloadMenu();
       return 0;
-    case LVN_GETDISPINFOA:
-      app_.downloadRows().fillDisplayInfo(
-          const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)));
-      handled = true;
-      return 0;
-    case LVN_ODFINDITEMA:
-    case LVN_ODFINDITEMW:
-      // Typing in the list goes to the next row whose status begins with what was typed.
-      handled = true;
-      return app_.downloadRows().findText(header);
     case NM_DBLCLK:
       if (DownloadItem* item = itemUnderCursor())
         app_.commands().openItem(*item, OpenTarget::kOpen);

@@ -147,7 +147,10 @@ LRESULT SiteRole::onTreeNotify(const NMHDR& header, bool& handled) {
 }
 
 LRESULT SiteRole::onListNotify(const NMHDR& header, bool& handled) {
-  handled = false;
+  LRESULT answer = 0;
+  // Typing in the list goes to the next row whose name begins with what was typed.
+  handled = rows_.answerNotification(header, answer);
+  if (handled) return answer;
   switch (header.code) {
     case LVN_KEYDOWN:
       return onListKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header));
@@ -157,16 +160,6 @@ LRESULT SiteRole::onListNotify(const NMHDR& header, bool& handled) {
     case NM_DBLCLK:
       if (SitePage* page = rowUnderCursor()) explorer_.openRow(*page);
       return 0;
-    case LVN_GETDISPINFOA:
-      rows_.fillDisplayInfo(
-          const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)));
-      handled = true;
-      return 0;
-    case LVN_ODFINDITEMA:
-    case LVN_ODFINDITEMW:
-      // Typing in the list goes to the next row whose name begins with what was typed.
-      handled = true;
-      return rows_.findText(header);
     default:
       return 0;
   }

@@ -49,15 +49,10 @@ class OwnerDataRowsTest : public testing::Test {
 
   static LRESULT CALLBACK parentProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     auto* self = reinterpret_cast<OwnerDataRowsTest*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    LRESULT answer = 0;
     if (self && message == WM_NOTIFY &&
-        reinterpret_cast<NMHDR*>(l)->code == static_cast<UINT>(LVN_GETDISPINFOA)) {
-      self->rows_.fillDisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(l));
-      return 0;
-    }
-    if (self && message == WM_NOTIFY &&
-        (reinterpret_cast<NMHDR*>(l)->code == static_cast<UINT>(LVN_ODFINDITEMA) ||
-         reinterpret_cast<NMHDR*>(l)->code == static_cast<UINT>(LVN_ODFINDITEMW)))
-      return self->rows_.findText(*reinterpret_cast<NMHDR*>(l));
+        self->rows_.answerNotification(*reinterpret_cast<NMHDR*>(l), answer))
+      return answer;
     return DefWindowProcA(window, message, w, l);
   }
 

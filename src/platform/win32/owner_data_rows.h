@@ -209,6 +209,26 @@ class OwnerDataRows final : public RowList<Record> {
   static constexpr int kImageDrawnByParent = 0x7FFF;
   void setImagesDrawnByParent(bool drawn) { imagesDrawnByParent_ = drawn; }
 
+  // What the control asks its parent: a cell's text or image (LVN_GETDISPINFOA), or the row
+  // that typing in the list goes to, the next whose first text begins with what was typed
+  // (LVN_ODFINDITEMA/W). Answered here, `answer` being the notification's result; false for
+  // any other notification.
+  bool answerNotification(const NMHDR& header, LRESULT& answer) const {
+    switch (header.code) {
+      case LVN_GETDISPINFOA:
+        fillDisplayInfo(
+            const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)));
+        answer = 0;
+        return true;
+      case LVN_ODFINDITEMA:
+      case LVN_ODFINDITEMW:
+        answer = findText(header);
+        return true;
+      default:
+        return false;
+    }
+  }
+
   // The control asks for a cell's text or image (LVN_GETDISPINFO).
   void fillDisplayInfo(NMLVDISPINFOA& info) const {
     LVITEMA& item = info.item;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_batches.h"
+
 #include <string>
 #include <vector>
 
@@ -139,29 +141,19 @@ TEST_F(ListViewRowsTest, ABatchBelowTheViewLeavesTheRowsInViewAsTheyWere) {
   ShowWindow(parent_, SW_SHOWNOACTIVATE);
   ShowWindow(list_, SW_SHOWNOACTIVATE);
   std::vector<Thing> things(200);
-  auto batch = [&](int from, int n) {
-    rows_.beginBatch(n);
-    for (int i = from; i < from + n; ++i) rows_.appendRow(cells({"r", "n"}), 2, &things[i]);
-    rows_.endBatch(n);
-  };
-  auto waiting = [&] {
-    RECT rect = {};
-    GetUpdateRect(list_, &rect, FALSE);
-    return rect;
-  };
-  auto drawingWaits = [&] { return GetUpdateRect(list_, nullptr, FALSE) != FALSE; };
+  auto batch = [&](int from, int n) { appendBatch(rows_, things, from, n); };
   // The first rows land in view: all of it is drawn.
   batch(0, 100);
-  EXPECT_TRUE(drawingWaits());
+  EXPECT_TRUE(drawingWaits(list_));
   UpdateWindow(list_);
-  ASSERT_FALSE(drawingWaits());
+  ASSERT_FALSE(drawingWaits(list_));
 
   batch(100, 50);
-  EXPECT_FALSE(drawingWaits());
+  EXPECT_FALSE(drawingWaits(list_));
   RECT before = {3, 40, 30, 60};
   InvalidateRect(list_, &before, TRUE);
   batch(150, 50);
-  const RECT after = waiting();
+  const RECT after = waitingToBeDrawn(list_);
   EXPECT_TRUE(EqualRect(&after, &before));
 
   // Scrolled to the end, the next rows land in view.
@@ -172,7 +164,7 @@ TEST_F(ListViewRowsTest, ABatchBelowTheViewLeavesTheRowsInViewAsTheyWere) {
   rows_.appendRow(cells({"r", "n"}), 2, &a_);
   rows_.appendRow(cells({"r", "n"}), 2, &b_);
   rows_.endBatch(2);
-  EXPECT_TRUE(drawingWaits());
+  EXPECT_TRUE(drawingWaits(list_));
 }
 
 }  // namespace

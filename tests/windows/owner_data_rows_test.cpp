@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_batches.h"
+
 #include <string>
 #include <vector>
 
@@ -256,31 +258,21 @@ TEST_F(OwnerDataRowsTest, FindsTheFirstRowFromTheStartWhoseFirstTextBeginsWithTh
 // first rows of an empty list, are drawn.
 TEST_F(OwnerDataRowsTest, RowsAddedBelowTheViewDrawNothingInIt) {
   std::vector<Thing> things(203);
-  auto batch = [&](int from, int n) {
-    rows_.beginBatch(n);
-    for (int i = from; i < from + n; ++i) rows_.appendRow(cells({"r", "n"}), 2, &things[i]);
-    rows_.endBatch(n);
-  };
-  auto waiting = [&] {
-    RECT rect = {};
-    GetUpdateRect(list_, &rect, FALSE);
-    return rect;
-  };
-  auto drawingWaits = [&] { return GetUpdateRect(list_, nullptr, FALSE) != FALSE; };
+  auto batch = [&](int from, int n) { appendBatch(rows_, things, from, n); };
   batch(0, 100);
-  EXPECT_TRUE(drawingWaits());
+  EXPECT_TRUE(drawingWaits(list_));
   paintAll();
 
   batch(100, 50);
   rows_.appendRow(cells({"r", "n"}), 2, &things[150]);
-  EXPECT_FALSE(drawingWaits());
+  EXPECT_FALSE(drawingWaits(list_));
 
   // Scrolled to the end, the next rows land in view: the view is drawn from the first.
   rows_.showLastRow();
   paintAll();
   const RECT last = cell(150, 0);
   batch(151, 2);
-  const RECT drawn = waiting();
+  const RECT drawn = waitingToBeDrawn(list_);
   EXPECT_GE(drawn.top, last.top);
   EXPECT_LT(drawn.top, last.bottom + 1);
   EXPECT_GT(drawn.bottom, drawn.top);

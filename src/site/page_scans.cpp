@@ -26,11 +26,12 @@ struct PageScans::Tools {
   ScanPatterns patterns;
 };
 
-// One page's scan. The address and path are set before its thread starts and only read
-// after; `ended` and `found` are handed over under the running count's lock.
+// One page's scan. The address, path and bytes are set before its thread starts and only
+// read after; `ended` and `found` are handed over under the running count's lock.
 struct PageScans::Scan {
   UrlParts address;
   std::string path;
+  std::string bytes;
   bool ended = false;
   FoundLinks found;
 };
@@ -57,6 +58,16 @@ PageScans::~PageScans() {
 void PageScans::run(const Tools& tools, FileOps& fileOps, Scan& scan) {
   FoundLinks found;
   found.typesLeft = true;
+  if (scan.path.empty()) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(scan.bytes.data());
+    if (!scan.bytes.empty())
+      LinkScan(tools.reader, tools.patterns, tools.parser, scan.address,
+               TextSpan::document(bytes, static_cast<int64_t>(scan.bytes.size())), found)
+          .run();
+    std::string().swap(scan.bytes);
+    scan.found = std::move(found);
+    return;
+  }
   {
     std::unique_ptr<MappedFile> file = fileOps.mapFile(scan.path);
     if (file && file->data() && file->size() > 0)
@@ -69,12 +80,13 @@ void PageScans::run(const Tools& tools, FileOps& fileOps, Scan& scan) {
   scan.found = std::move(found);
 }
 
-void PageScans::start(SitePage& page, const std::string& path) {
+void PageScans::start(SitePage& page, const std::string& path, std::string bytes) {
   auto scan = std::make_shared<Scan>();
   scan->address = page.address;  // a copy: the page may be freed while the scan runs
   scan->path = path;
+  scan->bytes = std::move(bytes);
   started_.push_back({&page, scan});
-  if (path.empty()) {
+  if (path.empty() && scan->bytes.empty()) {
     scan->found.typesLeft = true;
     scan->ended = true;
     return;

@@ -10,10 +10,10 @@
 // The scans of a Site Window's fetched pages, each on a thread of the shared pool: the
 // window's thread only starts them and takes what they found, in the order they began, so
 // that pages whose fetches end together are read in the order one thread would read them.
-// A scan maps the page's file, reads its title and links and removes the file, whatever
-// becomes of its page meanwhile; it holds a copy of the page's address and shares only
-// what never changes, so a page freed or a window closed under it costs nothing but the
-// result, which is dropped.
+// A scan reads the page's title and links from its bytes (or maps its file, and removes
+// the file), whatever becomes of its page meanwhile; it holds a copy of the page's address
+// and shares only what never changes, so a page freed or a window closed under it costs
+// nothing but the result, which is dropped.
 class PageScans {
  public:
   // `wake` is called from a scan's thread each time a scan ends.
@@ -24,10 +24,10 @@ class PageScans {
   PageScans(const PageScans&) = delete;
   PageScans& operator=(const PageScans&) = delete;
 
-  // Starts the scan of the page's fetched file at `path` (empty: there is none, and the
-  // scan finds nothing). The file is the scan's to remove from now on. Without a thread to
-  // run on, the scan is done at once.
-  void start(SitePage& page, const std::string& path);
+  // Starts the scan of the page's fetched reply: `bytes`, or the file at `path` (neither:
+  // the scan finds nothing). The file is the scan's to remove from now on. Without a thread
+  // to run on, the scan is done at once.
+  void start(SitePage& page, const std::string& path, std::string bytes = {});
   // The page's scan was started and not dropped.
   bool started(const SitePage& page) const;
   // The page whose scan began first, with what it found, once that scan has ended; nullptr
@@ -45,7 +45,7 @@ class PageScans {
     SitePage* page;
     std::shared_ptr<Scan> scan;
   };
-  // The scan itself: what the file holds, then the file removed.
+  // The scan itself: what the bytes or the file hold, then the file removed.
   static void run(const Tools& tools, FileOps& fileOps, Scan& scan);
 
   FileOps& fileOps_;

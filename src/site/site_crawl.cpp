@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 #include "store/site_credentials.h"
 
@@ -67,6 +68,7 @@ void SiteCrawl::startPageFetch(SitePage& page) {
     applySiteCredential(settings, address);
     explorer_.attachJob(page, explorer_.engine().createJob(address, settings.saveFolder, ""));
     if (!page.job) return;
+    page.job->mostBytesHeld = pageBytesHeld_;
   }
   if (page.job->result == kJobNoResult) askForWorker(*page.job);
   explorer_.tree().refreshTreeItem(page);
@@ -82,7 +84,7 @@ void SiteCrawl::askForWorker(TransferJob& job) {
 }
 
 bool SiteCrawl::finishPageFetch(SitePage& page) {
-  const TransferJob* job = page.job;
+  TransferJob* job = page.job;
   if (!job || job->result == kJobNoResult) return false;
   if (job->result != kJobSucceeded) {
     page.state = PageState::CannotFindServer;
@@ -90,7 +92,7 @@ bool SiteCrawl::finishPageFetch(SitePage& page) {
     return true;
   }
   PageScans& scans = explorer_.scans();
-  if (!scans.started(page)) scans.start(page, job->finishedPath);
+  if (!scans.started(page)) scans.start(page, job->finishedPath, std::move(job->finishedBytes));
   return false;
 }
 

@@ -16,7 +16,8 @@
 // for once: the pages whose addresses differ only in their fragment wait for the one
 // fetch, or are filled at once from the page that read it. Everything runs on the
 // user-interface thread, inside the scheduler pass or a command, but the reading of a
-// fetched page's file, which runs on a pool thread and wakes the loop when it ends.
+// fetched page, which runs on a pool thread and wakes the loop when it ends. A page is
+// fetched into memory, unless it is larger than a page nearly ever is.
 //
 // A pass costs what changed, not the size of the site: the crawl order is kept by the
 // tree until its shown shape changes, and cursors into it remember how far the pages are
@@ -43,8 +44,8 @@ class SiteCrawl final : public SiteSteps {
   // For an Unread page: when another page of its document was read, the page is filled
   // from it at once; when one is being fetched, the page waits for that fetch. Otherwise,
   // when the connection is there, its job (made on first need, with the site's user name,
-  // password and referrer, writing into the save folder) asks for one more worker. Its
-  // item then shows what it is.
+  // password and referrer, holding up to pageBytesHeld bytes in memory and the rest in the
+  // save folder) asks for one more worker. Its item then shows what it is.
   void startPageFetch(SitePage& page);
   // The outcome of the page's finished job: on success its scan begins, off this thread
   // (see PageScans), and the fetch goes on until addScannedLinks has added what it found;
@@ -63,6 +64,9 @@ class SiteCrawl final : public SiteSteps {
   void stop();
   // Stop is offered while the crawl runs and some shown page is left to read.
   bool canStop() const { return !explorer_.fetchStopped() && anyVisibleUnread(); }
+  // Pages up to this many bytes are fetched into memory, larger ones into a file of the save
+  // folder (kPageBytesHeld unless set).
+  void holdPagesUpTo(int64_t bytes) { pageBytesHeld_ = bytes; }
   // The Expand button, shown pressed while expandAll is on.
   void toggleExpand() { explorer_.setExpandAll(!explorer_.expandAll()); }
   bool expandPressed() const { return explorer_.expandAll(); }
@@ -99,6 +103,9 @@ class SiteCrawl final : public SiteSteps {
   // Places of the crawl order that expandNextLevel passes over in one pass at most: once a
   // level of tens of thousands of pages is read, its cursor would pass them all at once.
   static constexpr size_t kLooksPerPass = 4096;
+  // Bytes of a page held in memory while it is fetched and read: more than the largest page
+  // of a large documentation site (2.5 MB), and 8 fetches at once hold 64 MiB at most.
+  static constexpr int64_t kPageBytesHeld = int64_t{8} << 20;
 
  private:
   // A place in the crawl order of one order version: every page before it is past what the
@@ -122,6 +129,7 @@ class SiteCrawl final : public SiteSteps {
   mutable Cursor unreadFrom_;  // before it: read
   Cursor expandFrom_;          // before it: open, or without child pages
   mutable uint64_t pagesLookedAt_ = 0;
+  int64_t pageBytesHeld_ = kPageBytesHeld;
   bool fillsLeft_ = false;
   bool linksLeft_ = false;  // pages whose links this pass had no time to add
   // A level that expandNextLevel began to open and did not finish, and its depth.

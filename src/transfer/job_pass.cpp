@@ -174,6 +174,16 @@ bool TransferEngine::completeIfCovered(TransferJob& job) {
       }
     }
     if (!single) {
+      // A join reads pieces from their files.
+      for (const auto& worker : job.workers) {
+        if (spillHeldPiece(job, worker->piece)) {
+          worker->piece.file.reset();
+          continue;
+        }
+        job.errorText = "Cannot Save";
+        setResult(job, kJobFailed);
+        return true;
+      }
       switch (joinStep(job)) {
         case JoinStep::kGoingOn:
           // The rest in the next passes; ask for one soon.
@@ -214,6 +224,7 @@ bool TransferEngine::completeIfCovered(TransferJob& job) {
   single->piece.keep = true;
   job.finishedPath = single->piece.path;
   job.finalSize = single->piece.written;
+  if (single->piece.held) job.finishedBytes = std::move(single->piece.bytes);
   setResult(job, kJobSucceeded);
   return true;
 }

@@ -1,6 +1,7 @@
 #include "transfer/transfer_engine.h"
 
 #include <algorithm>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -194,7 +195,10 @@ TransferWorker* TransferEngine::createWorker(TransferJob& job, int64_t start,
     worker.piece.written = std::max<int64_t>(fileOps_.pathStatus(piecePath), 0);
     finishWorker(worker, WorkerState::Stopped);
   } else if (!job.folder.empty()) {
-    if (openInHomeFile(job, worker) || makePieceFile(job.folder, worker.piece)) {
+    if (start == 0 && job.mostBytesHeld > 0) {
+      worker.piece.held = true;
+      startWorkerThread(worker);
+    } else if (openInHomeFile(job, worker) || makePieceFile(job.folder, worker.piece)) {
       startWorkerThread(worker);
     } else {
       finishWorker(worker, WorkerState::SaveError);
@@ -298,6 +302,40 @@ void TransferEngine::discardPiece(PieceFile& piece) {
   piece.path.clear();
   piece.written = 0;
   piece.rate = RateMeter{};
+  piece.held = false;
+  std::string().swap(piece.bytes);
+}
+
+bool TransferEngine::storeBytes(TransferWorker& worker, const unsigned char* bytes, size_t count) {
+  PieceFile& piece = worker.piece;
+  if (piece.held && piece.written + static_cast<int64_t>(count) > worker.job->mostBytesHeld &&
+      !spillHeldPiece(*worker.job, piece)) {
+    return false;
+  }
+  if (!piece.held) return piece.file && FileOps::writeAll(*piece.file, bytes, count);
+  try {
+    piece.bytes.append(reinterpret_cast<const char*>(bytes), count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+bool TransferEngine::spillHeldPiece(TransferJob& job, PieceFile& piece) {
+  if (!piece.held) return true;
+  PieceFile made;
+  if (!makePieceFile(job.folder, made)) return false;
+  if (!piece.bytes.empty() &&
+      !FileOps::writeAll(*made.file, piece.bytes.data(), piece.bytes.size())) {
+    made.file.reset();
+    fileOps_.removePath(made.path);
+    return false;
+  }
+  piece.file = std::move(made.file);
+  piece.path = made.path;
+  piece.held = false;
+  std::string().swap(piece.bytes);
+  return true;
 }
 
 std::string TransferEngine::uniqueWorkerId() {

@@ -77,8 +77,9 @@ class TransferEngine {
 
   // Makes a worker of the job at byte offset `start`. With a piece path, the worker adopts
   // that stored file and is Stopped at once; otherwise, when the job has a folder, it gets
-  // a new piece file there (SaveError when that fails) and a thread; without a folder, a
-  // thread that fetches the reply headers only.
+  // a new piece file there (SaveError when that fails), or at offset 0 of a job that holds
+  // its reply a piece in memory, and a thread; without a folder, a thread that fetches the
+  // reply headers only.
   TransferWorker* createWorker(TransferJob& job, int64_t start, const std::string& piecePath);
   // The one way a worker reaches a final state: closes its piece file and its Internet
   // handles (which makes a call its thread is blocked in fail) and wakes the application.
@@ -112,6 +113,12 @@ class TransferEngine {
 
   // The engine's side of piece files.
   bool makePieceFile(const std::string& folder, PieceFile& piece);
+  // Adds received bytes to the worker's piece: in memory while it is held and stays within
+  // the job's bound, otherwise in its file. False when they cannot be kept.
+  bool storeBytes(TransferWorker& worker, const unsigned char* bytes, size_t count);
+  // Moves a held piece into a new piece file of the job's folder, as if it had been written
+  // there from the start; its file is left open. True for a piece that is not held.
+  bool spillHeldPiece(TransferJob& job, PieceFile& piece);
   void discardPiece(PieceFile& piece);
   // discardPiece for a worker of the job, whose file other pieces of the job may share:
   // then the file stays for them (and is kept with them when this piece was kept).

@@ -46,6 +46,10 @@ struct PieceFile {
   // Adopted from a resume text of an earlier release, which gives no length: the file's
   // size is the piece's length there, so nothing else may ever write into that file.
   bool sizedByFile = false;
+  // The piece's bytes are held here rather than in a file (see TransferJob::mostBytesHeld);
+  // `path` is empty meanwhile.
+  bool held = false;
+  std::string bytes;
 };
 
 // One connection fetching the file from `start` on, on a thread of its own. Every field is
@@ -150,6 +154,15 @@ struct TransferJob {
   // its size is known (a download's "Connections per file", plus one per further Get);
   // 0 keeps none beyond what is asked for.
   int32_t connections = 0;
+
+  // A reply of at most this many bytes is held in memory rather than written to a piece
+  // file: a page fetched only to be read for its links then leaves no file to delete, and
+  // deleting files stalls the whole system under some file systems. A reply that grows past
+  // it goes on in a piece file; a held piece that is not the whole file goes into one before
+  // it is joined with the others. 0: pieces are files from the start.
+  int64_t mostBytesHeld = 0;
+  // The finished reply of a job whose one piece was held (finishedPath is then empty).
+  std::string finishedBytes;
 
   // Trying again (downloads): a connection that breaks, or ends without a byte while the
   // file still has gaps, is started again after a wait instead of failing the job.

@@ -1,5 +1,5 @@
 // The thread of a transfer worker: open the address, check the reply, and write what
-// arrives into the worker's piece file.
+// arrives into the worker's piece (its file, or memory while the job holds the reply).
 #include <algorithm>
 #include <new>
 #include <string>
@@ -59,7 +59,7 @@ TransferWorker* TransferEngine::findWorker(const std::string& workerId) {
 }
 
 void TransferEngine::runWorker(Lock& lock, TransferWorker* worker) {
-  const bool withPiece = worker->piece.file != nullptr;
+  const bool withPiece = worker->piece.file != nullptr || worker->piece.held;
   worker =
       worker->host.empty() ? openByAddress(lock, worker) : openOverHttp(lock, worker, withPiece);
   if (!worker) return;
@@ -278,7 +278,7 @@ void TransferEngine::readLoop(Lock& lock, TransferWorker* worker) {
         (available == 0 || flush.atLeast(clock_, kFlushIntervalMs) || filled >= kFlushBound)) {
       flush.mark(clock_);
       PieceFile& piece = worker->piece;
-      if (!piece.file || !FileOps::writeAll(*piece.file, buffer.data(), filled)) {
+      if (!storeBytes(*worker, buffer.data(), filled)) {
         finishWorker(*worker, WorkerState::SaveError);
         return;
       }

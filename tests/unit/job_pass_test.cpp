@@ -343,6 +343,60 @@ TEST_F(JobPassTest, AMebibyteWaitingIsWrittenEvenWithin250Ms) {
   EXPECT_EQ(files.contents(job->finishedPath), file->bytes());
 }
 
+// --- replies held in memory ---
+
+// A held reply makes no file. One that outgrows the bound after part of it was held, or
+// whose connection ends early, goes on in a piece file, the rest fetched as any piece's.
+TEST_F(JobPassTest, AHeldReplyMakesNoFileUnlessItOutgrowsTheBoundOrBreaks) {
+  struct Case {
+    int64_t held;
+    int64_t endAt;  // the first reply ends here; -1: whole
+    bool inMemory;
+  } cases[] = {{1000, -1, true}, {700, -1, false}, {1000, 600, false}};
+  for (const Case& c : cases) {
+    const int gate = internet.makeGate(600);
+    auto asked = std::make_shared<std::atomic<int>>(0);
+    serve(body, "h", [asked, gate, endAt = c.endAt](const FakeRequest&, FakeReply& reply) {
+      if (++*asked == 1) reply.endAt = endAt;
+      reply.gate = gate;
+    });
+    TransferJob* job = engine->createJob(web(), kFolder, "");
+    job->mostBytesHeld = c.held;
+    job->wanted = 1;
+    const uint64_t events = internet.blockEvents();
+    engine->runJobPass();
+    // The gate, or the end of the first reply, stops the first 600 bytes, which are held.
+    ASSERT_TRUE(c.endAt < 0 ? internet.waitForBlockEvents(events + 1)
+                            : waitFor([&] { return allFinal(*job); }));
+    EXPECT_EQ(writtenOf(*job, 0), 600) << c.held;
+    EXPECT_TRUE(pieceFiles().empty()) << c.held;
+    internet.openGate(gate);
+    ASSERT_TRUE(waitFor([&] {
+      engine->runJobPass();
+      // As its owner does, the job is asked to go on when it stopped short.
+      if (job->result == kJobNoResult && !isRunning(*job)) {
+        job->wanted = 1;
+        engine->runJobPass();
+      }
+      return job->result != kJobNoResult;
+    }));
+    ASSERT_EQ(job->result, kJobSucceeded) << c.held;
+    EXPECT_EQ(job->finalSize, 1000);
+    if (c.inMemory) {
+      EXPECT_EQ(job->finishedBytes, body->bytes());
+      EXPECT_TRUE(pieceFiles().empty());
+    } else {
+      EXPECT_EQ(job->finishedBytes, "") << c.held;
+      EXPECT_EQ(files.contents(job->finishedPath), body->bytes()) << c.held;
+      EXPECT_EQ(pieceFiles(), std::vector<std::string>{job->finishedPath});
+      if (c.endAt > 0) EXPECT_EQ(internet.requests().back().headers, "Range: bytes=600-\r\n");
+    }
+    const std::string finished = job->finishedPath;
+    engine->destroyJob(job, false);
+    if (!finished.empty()) files.deleteFile(finished);
+  }
+}
+
 // --- pause, destroy, resume ---
 
 TEST_F(JobPassTest, PausingAJobOfKnownSizeStopsItsWorkersAndKeepsTheirPieces) {

@@ -1,6 +1,7 @@
 // A fetched page is read for its links on a pool thread while the window goes on: a Stop
 // or a closed window meanwhile drops what the read finds and leaves no file, and what it
-// finds ends in the page as one read on the window's thread gives it.
+// finds ends in the page as one read on the window's thread gives it. Pages are fetched
+// into memory, and only one too large for it into a file.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,8 +22,10 @@ std::vector<std::string> filesLeft(const FakeFiles& files) {
   return left;
 }
 
-// The root page's fetch has ended and its read is held in the mapping of its file.
+// The root page's fetch has ended and its read is held in the mapping of its file: a page
+// larger than the crawl holds in memory goes into one.
 void holdTheRead(CrawlWorld& world, const std::string& address) {
+  world.crawl.holdPagesUpTo(8);
   world.files.holdNextMap("");
   world.explorer.openTypedAddress(address);
   ASSERT_TRUE(world.runUntil([&] { return world.explorer.scans().started(world.page(address)); }));
@@ -66,6 +69,24 @@ TEST(SiteCrawlScan, AWindowClosedWhileAPageIsReadTouchesNoPageAndLeavesNoFile) {
   world.reset();
   releaser.join();
   EXPECT_TRUE(filesLeft(*files).empty());
+}
+
+// Pages are fetched into memory, with no file made for them, unless they outgrow what the
+// crawl holds: then a file must be made.
+TEST(SiteCrawlScan, APageIsFetchedIntoMemoryUnlessItIsLarger) {
+  for (const int64_t held : {SiteCrawl::kPageBytesHeld, int64_t{8}}) {
+    CrawlWorld world;
+    world.crawl.holdPagesUpTo(held);
+    world.serve("http://h/", "<title>Root</title><a href=a.htm>a</a>");
+    world.files.failOperation(FakeFiles::Op::kCreate, os_error::kAccessDenied);
+    world.explorer.openTypedAddress("http://h/");
+    ASSERT_TRUE(world.runUntilRead("http://h/"));
+    const SitePage& root = world.page("http://h/");
+    const bool inMemory = held == SiteCrawl::kPageBytesHeld;
+    EXPECT_EQ(root.state, inMemory ? PageState::Read : PageState::CannotFindServer) << held;
+    EXPECT_EQ(root.title, inMemory ? "Root" : "") << held;
+    EXPECT_TRUE(filesLeft(world.files).empty());
+  }
 }
 
 // The found addresses get their types from the file types the window's thread asks, as

@@ -176,13 +176,14 @@ bool TransferEngine::completeIfCovered(TransferJob& job) {
     if (!single) {
       // A join reads pieces from their files.
       for (const auto& worker : job.workers) {
-        if (spillHeldPiece(job, worker->piece)) {
-          worker->piece.file.reset();
-          continue;
+        PieceFile& piece = worker->piece;
+        if (!piece.held) continue;
+        if (!spillHeldPiece(job, piece)) {
+          job.errorText = "Cannot Save";
+          setResult(job, kJobFailed);
+          return true;
         }
-        job.errorText = "Cannot Save";
-        setResult(job, kJobFailed);
-        return true;
+        piece.file.reset();  // its worker has ended
       }
       switch (joinStep(job)) {
         case JoinStep::kGoingOn:

@@ -157,7 +157,7 @@ struct TransferJob {
 
   // A reply of at most this many bytes is held in memory rather than written to a piece
   // file: a page fetched only to be read for its links then leaves no file to delete, and
-  // deleting files stalls the whole system under some file systems. A reply that grows past
+  // a deletion can take hundreds of milliseconds on some disks. A reply that grows past
   // it goes on in a piece file; a held piece that is not the whole file goes into one before
   // it is joined with the others. 0: pieces are files from the start.
   int64_t mostBytesHeld = 0;

@@ -3,7 +3,8 @@
 # pages served by a local nginx, in the same run: Debian's Python 3.11 documentation (the
 # python3.11-doc package), and optionally a generated site of many pages. Prints, for each
 # crawler: documents (distinct pages asked for), requests (nginx's access log), seconds,
-# documents per second and peak memory, with the ratio of the times.
+# documents per second and peak memory, with the ratio of the times, and the load average
+# at the start and the end.
 #
 # Usage: bench/crawl-bench.sh [BUILD_DIR]   (the windows preset's build, default build/windows)
 # Environment: GENERATED=N adds a generated site of N pages (documents with fragment links,
@@ -122,6 +123,7 @@ for line in sys.stdin:
 print(len(paths), requests, sum(1 for n in paths.values() if n > 1))'
 }
 log_lines() { wc -l <"$work/logs/access.log"; }
+load() { cut -d' ' -f1 /proc/loadavg; }
 
 # NAME DOCUMENTS REQUESTS REPEATED SECONDS PEAK_KIB WGET_SECONDS
 row() {
@@ -132,7 +134,7 @@ row() {
 run_site() {
   name=$1; start=$2; folder=$3
   echo
-  echo "$name: $start"
+  echo "$name: $start (load average $(load) at the start)"
   printf '%-28s %9s %9s %8s %8s %9s %9s %8s\n' "" documents requests repeated seconds "docs/s" "peak MiB" "/ wget"
   from=$(($(log_lines) + 1))
   set -- $(measure wget -q -r -l inf --spider -np -e robots=off -P "$work/wget" "$start")
@@ -164,4 +166,5 @@ if [ "$generated" -gt 0 ]; then
   run_site "Generated site of $generated pages" "http://127.0.0.1:$port/generated/index.html" generated
 fi
 echo
+echo "Load average at the end: $(load). Load slows wget more than Haulix: compare ratios of one run."
 echo "Goals: every document requested once (repeated 0); 3 at once within 2 x wget's time; 8 at once faster than wget."

@@ -58,25 +58,24 @@ PageScans::~PageScans() {
 void PageScans::run(const Tools& tools, FileOps& fileOps, Scan& scan) {
   FoundLinks found;
   found.typesLeft = true;
-  if (scan.path.empty()) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(scan.bytes.data());
-    if (!scan.bytes.empty())
+  auto read = [&](const unsigned char* bytes, int64_t size) {
+    if (bytes && size > 0)
       LinkScan(tools.reader, tools.patterns, tools.parser, scan.address,
-               TextSpan::document(bytes, static_cast<int64_t>(scan.bytes.size())), found)
+               TextSpan::document(bytes, size), found)
           .run();
-    std::string().swap(scan.bytes);
-    scan.found = std::move(found);
-    return;
-  }
-  {
-    std::unique_ptr<MappedFile> file = fileOps.mapFile(scan.path);
-    if (file && file->data() && file->size() > 0)
-      LinkScan(tools.reader, tools.patterns, tools.parser, scan.address,
-               TextSpan::document(file->data(), file->size()), found)
-          .run();
-  }  // unmapped first: a mapped file cannot be deleted
+  };
   // The page's bytes are only needed for their links.
-  fileOps.removePath(scan.path);
+  if (scan.path.empty()) {
+    read(reinterpret_cast<const unsigned char*>(scan.bytes.data()),
+         static_cast<int64_t>(scan.bytes.size()));
+    std::string().swap(scan.bytes);
+  } else {
+    {
+      std::unique_ptr<MappedFile> file = fileOps.mapFile(scan.path);
+      if (file) read(file->data(), file->size());
+    }  // unmapped first: a mapped file cannot be deleted
+    fileOps.removePath(scan.path);
+  }
   scan.found = std::move(found);
 }
 

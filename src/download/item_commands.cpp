@@ -63,7 +63,7 @@ void ItemCommands::startItem(DownloadItem& item) {
     // A job kept since it failed goes on under the site's entry as it is now: a site
     // accepted after its certificate was refused is accepted from this Get on.
     const bool accepted = acceptsCertificateErrors(settings_.settings(), item.address.host);
-    std::lock_guard<std::mutex> hold(queue_.engine().lock());
+    std::lock_guard hold(queue_.engine().lock());
     item.job->address.acceptCertificateErrors = accepted;
   }
   // A download rides out a broken connection or a server that is away for a while.
@@ -77,7 +77,7 @@ void ItemCommands::startItem(DownloadItem& item) {
     // The worker starts now: left to the next pass it would wait for the idle timer, since
     // nothing else wakes the loop before then, and a finished file's place would stay empty.
     TransferEngine& engine = queue_.engine();
-    std::lock_guard<std::mutex> hold(engine.lock());
+    std::lock_guard hold(engine.lock());
     engine.jobPass(*item.job);
   }
   refreshRow(item);

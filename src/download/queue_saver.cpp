@@ -26,7 +26,7 @@ bool QueueSaver::transfersRunning() const {
 
 size_t QueueSaver::piecesWithBytes() const {
   TransferEngine& engine = queue_.engine();
-  std::lock_guard<std::mutex> hold(engine.lock());
+  std::lock_guard hold(engine.lock());
   size_t count = 0;
   for (const auto& job : engine.jobs()) {
     if (!isRunning(*job)) continue;

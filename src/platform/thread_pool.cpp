@@ -1,15 +1,16 @@
 #include "platform/thread_pool.h"
 
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "platform/slim_lock.h"
+
 struct ThreadPool::State {
   std::chrono::milliseconds idleLimit{0};
-  mutable std::mutex mutex;
-  std::condition_variable handed;
+  mutable SlimMutex mutex;
+  SlimCondition handed;
   // Tasks handed over and not taken yet: never more than the threads waiting, so each has
   // a thread that will take it.
   std::deque<std::function<void()>> tasks;

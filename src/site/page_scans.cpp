@@ -1,9 +1,9 @@
 #include "site/page_scans.h"
 
-#include <condition_variable>
 #include <mutex>
 #include <utility>
 
+#include "platform/slim_lock.h"
 #include "platform/thread_pool.h"
 
 namespace {
@@ -38,8 +38,8 @@ struct PageScans::Scan {
 
 // The scans under way, shared with their threads, which outlive a dropped scan.
 struct PageScans::Running {
-  std::mutex mutex;
-  std::condition_variable idle;
+  SlimMutex mutex;
+  SlimCondition idle;
   int count = 0;
 };
 
@@ -51,7 +51,7 @@ PageScans::PageScans(const ByteText& text, FileOps& fileOps, std::function<void(
 
 PageScans::~PageScans() {
   started_.clear();
-  std::unique_lock<std::mutex> hold(running_->mutex);
+  std::unique_lock<SlimMutex> hold(running_->mutex);
   running_->idle.wait(hold, [&] { return running_->count == 0; });
 }
 
@@ -91,7 +91,7 @@ void PageScans::start(SitePage& page, const std::string& path, std::string bytes
     return;
   }
   {
-    std::lock_guard<std::mutex> hold(running_->mutex);
+    std::lock_guard<SlimMutex> hold(running_->mutex);
     ++running_->count;
   }
   // The task holds what the scan reads and the count that the destructor waits for; it
@@ -99,19 +99,19 @@ void PageScans::start(SitePage& page, const std::string& path, std::string bytes
   auto task = [tools = tools_, running = running_, scan, &fileOps = fileOps_, wake = wake_] {
     run(*tools, fileOps, *scan);
     {
-      std::lock_guard<std::mutex> hold(running->mutex);
+      std::lock_guard<SlimMutex> hold(running->mutex);
       scan->ended = true;
     }
     if (wake) wake();
     {
-      std::lock_guard<std::mutex> hold(running->mutex);
+      std::lock_guard<SlimMutex> hold(running->mutex);
       --running->count;
     }
     running->idle.notify_all();
   };
   if (ThreadPool::shared().start(std::move(task))) return;
   {
-    std::lock_guard<std::mutex> hold(running_->mutex);
+    std::lock_guard<SlimMutex> hold(running_->mutex);
     --running_->count;
   }
   run(*tools_, fileOps_, *scan);
@@ -128,7 +128,7 @@ SitePage* PageScans::firstEnded(FoundLinks*& found) {
   if (started_.empty()) return nullptr;
   Started& first = started_.front();
   {
-    std::lock_guard<std::mutex> hold(running_->mutex);
+    std::lock_guard<SlimMutex> hold(running_->mutex);
     if (!first.scan->ended) return nullptr;
   }
   found = &first.scan->found;

@@ -1,5 +1,4 @@
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -16,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/ids.h"
 #include "platform/internet.h"
+#include "platform/slim_lock.h"
 #include "url/url_parts.h"
 
 // The transfer jobs of the process and their worker threads. Jobs are made, paused,
@@ -41,7 +41,7 @@ class TransferEngine {
     if (wake_) wake_();
   }
   // The lock that worker threads share with the user-interface thread.
-  std::mutex& lock() { return mutex_; }
+  SlimMutex& lock() { return mutex_; }
   // The jobs, newest first. Touched by the user-interface thread only.
   const std::list<std::unique_ptr<TransferJob>>& jobs() const { return jobs_; }
 
@@ -106,7 +106,7 @@ class TransferEngine {
   static constexpr int64_t kJoinStep = int64_t{8} << 20;
 
  private:
-  using Lock = std::unique_lock<std::mutex>;
+  using Lock = std::unique_lock<SlimMutex>;
 
   // With the lock held: the total size and the pieces that hold bytes, newest first.
   static ResumeText storedPieces(const TransferJob& job);
@@ -190,7 +190,7 @@ class TransferEngine {
   const Clock& clock_;
   std::function<void()> wake_;
 
-  std::mutex mutex_;
+  SlimMutex mutex_;
   std::list<std::unique_ptr<TransferJob>> jobs_;
   // The worker list, newest first (the jobs own the workers), and the live workers by id.
   std::list<TransferWorker*> workers_;
@@ -199,5 +199,5 @@ class TransferEngine {
 
   // Threads that may still take the lock; the destructor waits until there are none.
   int liveThreads_ = 0;
-  std::condition_variable threadsEnded_;
+  SlimCondition threadsEnded_;
 };

@@ -68,7 +68,7 @@ TEST_P(ConnectionsTest, GetOpensTheFilesConnectionsOnceItsSizeIsKnown) {
     ASSERT_TRUE(world.runUntil([&] { return job.totalSize != -1; }));
   }
   {
-    std::lock_guard<std::mutex> hold(world.engine.lock());
+    std::lock_guard hold(world.engine.lock());
     EXPECT_EQ(job.workers.size(), c.connectionsAtOnce);
   }
   world.internet.openGate(gate);
@@ -103,7 +103,7 @@ TEST(ConnectionsGet, AGetOnARunningItemAddsOneMoreConnection) {
   ASSERT_TRUE(world.runUntil([&] { return world.internet.requests().size() >= 2; }));
   world.commands.startItem(*item);
   {
-    std::lock_guard<std::mutex> hold(world.engine.lock());
+    std::lock_guard hold(world.engine.lock());
     EXPECT_EQ(item->job->workers.size(), 3u);
   }
   world.internet.openGate(gate);
@@ -139,7 +139,7 @@ namespace {
 
 // Active connections to the host, over every job of the engine.
 int connectionsTo(DownloadWorld& world, const std::string& host) {
-  std::lock_guard<std::mutex> hold(world.engine.lock());
+  std::lock_guard hold(world.engine.lock());
   int count = 0;
   for (const auto& job : world.engine.jobs()) {
     if (job->address.host != host) continue;

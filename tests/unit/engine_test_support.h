@@ -93,7 +93,7 @@ class EngineTest : public ::testing::Test {
   // Reads workers' fields under the lock.
   template <class Read>
   auto locked(Read read) {
-    std::lock_guard<std::mutex> hold(engine->lock());
+    std::lock_guard hold(engine->lock());
     return read();
   }
   WorkerState stateOf(const TransferJob& job, size_t index) {

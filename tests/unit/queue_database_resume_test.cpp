@@ -28,7 +28,7 @@ struct TwoFiles {
 };
 
 int64_t writtenOf(DownloadWorld& world, const DownloadItem& item) {
-  std::lock_guard<std::mutex> hold(world.engine.lock());
+  std::lock_guard hold(world.engine.lock());
   int64_t written = 0;
   for (const auto& worker : item.job->workers) written += worker->piece.written;
   return written;

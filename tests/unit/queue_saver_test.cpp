@@ -140,7 +140,7 @@ TEST_F(QueueSaverTest, ARunningTransferIsSavedWithItsPiecesWhileItGoesOnAndResum
   ASSERT_TRUE(waitForSaves(2));
   std::string piece;
   {
-    std::lock_guard<std::mutex> hold(world.engine.lock());
+    std::lock_guard hold(world.engine.lock());
     ASSERT_EQ(big->job->workers.size(), 1u);
     piece = big->job->workers[0]->piece.path;
     EXPECT_EQ(big->job->workers[0]->state, WorkerState::Running);

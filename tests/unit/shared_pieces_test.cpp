@@ -94,7 +94,7 @@ TEST(SharedPiecesKill, TheNextStartResumesFromTheSavedLengthsAndEndsWithTheWhole
   world.showNewRows();
   world.commands.startItem(*item);
   auto workers = [&] {
-    std::lock_guard<std::mutex> hold(world.engine.lock());
+    std::lock_guard hold(world.engine.lock());
     return item->job->workers.size();
   };
   ASSERT_TRUE(world.runUntil([&] { return workers() == 4u; }));

@@ -117,7 +117,7 @@ TEST_F(SiteCrawlDocumentsTest, TheFetchThatEndsMakesRoomInTheSamePass) {
   // The pass that started the fetch started its worker too; no pass runs until the worker
   // has ended, which wakes the loop.
   auto ended = [&] {
-    std::lock_guard<std::mutex> hold(world.engine.lock());
+    std::lock_guard hold(world.engine.lock());
     const TransferJob* job = page("http://h/a.htm#one").job;
     return !job->workers.empty() &&
            std::none_of(job->workers.begin(), job->workers.end(),

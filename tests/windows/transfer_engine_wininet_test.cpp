@@ -116,7 +116,7 @@ class EngineOnWinInetTest : public ::testing::Test {
 
   template <class Read>
   auto locked(Read read) {
-    std::lock_guard<std::mutex> hold(engine->lock());
+    std::lock_guard hold(engine->lock());
     return read();
   }
   WorkerState stateOf(const TransferJob& job, size_t index) {

@@ -9,57 +9,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/slim_lock.h"
 #include "platform/thread_pool.h"
 
 namespace {
-
-// The system's slim lock and condition variable: under Wine they wait on futexes, while
-// the C++ library's (winpthreads) go through the Wine server, several times slower per
-// hand-over of a body piece between the read-ahead and its reader.
-class SlimMutex {
- public:
-  void lock() { AcquireSRWLockExclusive(&lock_); }
-  void unlock() { ReleaseSRWLockExclusive(&lock_); }
-  SRWLOCK* native() { return &lock_; }
-
- private:
-  SRWLOCK lock_ = SRWLOCK_INIT;
-};
-
-// Waiting and notifying happen with the mutex held, so the count of waiters is exact and a
-// notification nobody waits for costs nothing (it is made for every piece of the body).
-class SlimCondition {
- public:
-  template <typename Predicate>
-  void wait(std::unique_lock<SlimMutex>& lock, Predicate done) {
-    while (!done()) {
-      ++waiters_;
-      SleepConditionVariableSRW(&condition_, lock.mutex()->native(), INFINITE, 0);
-      --waiters_;
-    }
-  }
-  // As wait, but gives up after `limitMs`; the predicate's value at the end.
-  template <typename Predicate>
-  bool waitFor(std::unique_lock<SlimMutex>& lock, DWORD limitMs, Predicate done) {
-    const ULONGLONG deadline = GetTickCount64() + limitMs;
-    while (!done()) {
-      const ULONGLONG now = GetTickCount64();
-      if (now >= deadline) return false;
-      ++waiters_;
-      SleepConditionVariableSRW(&condition_, lock.mutex()->native(),
-                                static_cast<DWORD>(deadline - now), 0);
-      --waiters_;
-    }
-    return true;
-  }
-  void notify_all() {
-    if (waiters_ > 0) WakeAllConditionVariable(&condition_);
-  }
-
- private:
-  CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
-  int waiters_ = 0;
-};
 
 // The library hands over at most its own buffer per query (8 KiB under Wine); one that comes
 // back this full means more was waiting behind it.
@@ -453,7 +406,7 @@ size_t NetHandleTable::openCount() const {
 
 bool NetHandleTable::waitForNativeCloses(uint32_t limitMs) {
   std::unique_lock lock(state_->mutex);
-  return state_->closesMade.waitFor(lock, limitMs, [&] {
+  return state_->closesMade.wait_for(lock, std::chrono::milliseconds(limitMs), [&] {
     return state_->closing.empty() && !state_->closerBusy && state_->unreleased == 0;
   });
 }

@@ -79,7 +79,7 @@ void SiteCrawl::startPageFetch(SitePage& page) {
 void SiteCrawl::askForWorker(TransferJob& job) {
   ++job.wanted;
   TransferEngine& engine = explorer_.engine();
-  std::lock_guard<std::mutex> hold(engine.lock());
+  std::lock_guard hold(engine.lock());
   engine.jobPass(job);
 }
 
@@ -180,22 +180,28 @@ void SiteCrawl::expandNextLevel() {
 }
 
 void SiteCrawl::collectFinishedFetches() {
-  // In address order, as the registry holds the pages: when two pages that finish in one
-  // pass link to the same page, the first of them gets it as its child. Their scans begin
-  // in that order, and their links are added in the order the scans began.
-  std::vector<SitePage*> pages = explorer_.pagesWithJobs();
+  // Fetches that ended go in address order, as the registry holds the pages: when two
+  // pages that finish in one pass link to the same page, the first of them gets it as its
+  // child. Their scans begin in that order, and their links are added in the order the
+  // scans began. Only they are sorted: a comparison of addresses is a call of the system's
+  // text rules, and the fetches under way only have their items refreshed.
+  std::vector<SitePage*> ended;
+  pagesLookedAt_ += explorer_.pagesWithJobs().size();
+  for (SitePage* page : explorer_.pagesWithJobs()) {
+    if (page->job && page->job->result != kJobNoResult) {
+      ended.push_back(page);
+      continue;
+    }
+    // A fetch that wants no worker any more is to be started again, wherever it stands.
+    if (page->job && !isRunning(*page->job)) fetchFrom_ = {};
+    explorer_.tree().refreshTreeItem(*page);
+  }
   const ByteText& text = explorer_.registry().text();
-  std::sort(pages.begin(), pages.end(), [&](const SitePage* a, const SitePage* b) {
+  std::sort(ended.begin(), ended.end(), [&](const SitePage* a, const SitePage* b) {
     return text.compareAddresses(a->address.fullAddress, b->address.fullAddress) < 0;
   });
-  pagesLookedAt_ += pages.size();
-  for (SitePage* page : pages) {
-    if (page->job && page->job->result != kJobNoResult) {
-      if (finishPageFetch(*page)) endPageFetch(*page);
-    } else if (page->job && !isRunning(*page->job)) {
-      // A fetch that wants no worker any more is to be started again, wherever it stands.
-      fetchFrom_ = {};
-    }
+  for (SitePage* page : ended) {
+    if (finishPageFetch(*page)) endPageFetch(*page);
     explorer_.tree().refreshTreeItem(*page);
   }
   // A scan still running holds back the ones that began after it; its end wakes the loop.

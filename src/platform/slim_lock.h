@@ -11,7 +11,7 @@
 // engine's lock, the thread pool's, the page scans'. Under Wine the C++ library's own
 // (winpthreads, built on events and semaphores) make a round of the Wine server, which
 // every thread of every Wine program waits on, for each contended lock and each hand-over:
-// about forty a fetched page. The system's slim lock and condition variable wait on a
+// about twenty a fetched page in a crawl. The system's slim lock and condition variable wait on a
 // futex instead. Elsewhere they are the standard ones.
 #ifdef _WIN32
 

@@ -1,6 +1,7 @@
 #include "site/page_scans.h"
 
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "platform/slim_lock.h"
@@ -40,17 +41,35 @@ struct PageScans::Scan {
 struct PageScans::Running {
   SlimMutex mutex;
   SlimCondition idle;
-  int count = 0;
+  int count = 0;       // scans begun and not yet ended, waiting ones included
+  size_t threads = 0;  // threads at work on scans
+  size_t mostThreads = 1;
+  std::deque<std::shared_ptr<Scan>> waiting;  // for the next thread that is free
 };
 
-PageScans::PageScans(const ByteText& text, FileOps& fileOps, std::function<void()> wake)
+PageScans::PageScans(const ByteText& text, FileOps& fileOps, std::function<void()> wake,
+                     size_t mostAtOnce)
     : fileOps_(fileOps),
       wake_(std::move(wake)),
       tools_(std::make_shared<const Tools>(text)),
-      running_(std::make_shared<Running>()) {}
+      running_(std::make_shared<Running>()) {
+  if (mostAtOnce == 0) {
+    const unsigned processors = std::thread::hardware_concurrency();
+    mostAtOnce = processors > 1 ? processors - 1 : 1;
+  }
+  running_->mostThreads = mostAtOnce;
+}
 
 PageScans::~PageScans() {
   started_.clear();
+  std::deque<std::shared_ptr<Scan>> waiting;
+  {
+    std::lock_guard<SlimMutex> hold(running_->mutex);
+    waiting.swap(running_->waiting);
+    running_->count -= static_cast<int>(waiting.size());
+  }
+  for (const auto& scan : waiting)
+    if (!scan->path.empty()) fileOps_.removePath(scan->path);
   std::unique_lock<SlimMutex> hold(running_->mutex);
   running_->idle.wait(hold, [&] { return running_->count == 0; });
 }
@@ -93,29 +112,52 @@ void PageScans::start(SitePage& page, const std::string& path, std::string bytes
   {
     std::lock_guard<SlimMutex> hold(running_->mutex);
     ++running_->count;
+    if (running_->threads >= running_->mostThreads) {
+      running_->waiting.push_back(std::move(scan));
+      return;
+    }
+    ++running_->threads;
   }
-  // The task holds what the scan reads and the count that the destructor waits for; it
-  // wakes the window before it counts itself out, while whatever `wake_` reaches lives.
-  auto task = [tools = tools_, running = running_, scan, &fileOps = fileOps_, wake = wake_] {
+  if (ThreadPool::shared().start(
+          [tools = tools_, running = running_, scan, &fileOps = fileOps_, wake = wake_] {
+            runInTurn(tools, fileOps, running, wake, scan);
+          })) {
+    return;
+  }
+  {
+    std::lock_guard<SlimMutex> hold(running_->mutex);
+    --running_->threads;
+    --running_->count;
+  }
+  run(*tools_, fileOps_, *scan);
+  scan->ended = true;
+}
+
+void PageScans::runInTurn(const std::shared_ptr<const Tools>& tools, FileOps& fileOps,
+                          const std::shared_ptr<Running>& running,
+                          const std::function<void()>& wake, std::shared_ptr<Scan> scan) {
+  while (scan) {
     run(*tools, fileOps, *scan);
     {
       std::lock_guard<SlimMutex> hold(running->mutex);
       scan->ended = true;
     }
+    // The window is woken before the scan counts itself out, while whatever `wake` reaches
+    // lives.
     if (wake) wake();
     {
       std::lock_guard<SlimMutex> hold(running->mutex);
       --running->count;
+      scan = nullptr;
+      if (!running->waiting.empty()) {
+        scan = std::move(running->waiting.front());
+        running->waiting.pop_front();
+      } else {
+        --running->threads;
+      }
     }
     running->idle.notify_all();
-  };
-  if (ThreadPool::shared().start(std::move(task))) return;
-  {
-    std::lock_guard<SlimMutex> hold(running_->mutex);
-    --running_->count;
   }
-  run(*tools_, fileOps_, *scan);
-  scan->ended = true;
 }
 
 bool PageScans::started(const SitePage& page) const {

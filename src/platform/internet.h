@@ -26,6 +26,9 @@ inline constexpr uint32_t kSecure = 0x00800000;
 inline constexpr uint32_t kNoCacheWrite = 0x04000000;
 inline constexpr uint32_t kReloadNoCacheWrite = 0x84000000;
 inline constexpr uint32_t kExistingConnect = 0x20000000;
+// Neither the library's cookies nor its following of redirects: a redirect comes back as
+// the reply.
+inline constexpr uint32_t kNoCookiesNoRedirect = 0x00080000 | 0x00200000;
 }  // namespace request_flags
 
 // Why the server's certificate was refused, when that is why a request could not be sent.
@@ -78,4 +81,17 @@ class Internet {
   virtual bool read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) = 0;
   // Closes a handle from any thread; a call blocked on it fails.
   virtual void close(NetHandle handle) = 0;
+
+  // Cookies. The library looks its cookie store up for every request it sends with cookies;
+  // under Wine that takes milliseconds, one request at a time. A request sent with
+  // kNoCookiesNoRedirect skips it, and these let it do so where no cookie is lost:
+  // Whether the store holds no cookie for requests to this folder (an address up to and
+  // with the last "/" of its path), as found at most a few seconds ago.
+  virtual bool folderWithoutCookies(const std::string& folderAddress) = 0;
+  // Gives the store the cookies a reply to such a request set: each Set-Cookie line of its
+  // raw headers, for the address it answered.
+  virtual void keepReplyCookies(const std::string& address, const std::string& rawHeaders) = 0;
+  // The store may have changed (a reply the library handled set cookies, or came through
+  // redirects that may have): what folderWithoutCookies found so far no longer holds.
+  virtual void forgetCookieFolders() = 0;
 };

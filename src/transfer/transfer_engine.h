@@ -8,14 +8,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "transfer/file_ops.h"
-#include "transfer/resume_text.h"
-#include "transfer/segments.h"
-#include "transfer/transfer_job.h"
 #include "platform/clock.h"
 #include "platform/ids.h"
 #include "platform/internet.h"
 #include "platform/slim_lock.h"
+#include "transfer/file_ops.h"
+#include "transfer/resume_text.h"
+#include "transfer/segments.h"
+#include "transfer/transfer_job.h"
 #include "url/url_parts.h"
 
 // The transfer jobs of the process and their worker threads. Jobs are made, paused,
@@ -139,6 +139,12 @@ class TransferEngine {
   void workerThreadMain();
   void runWorker(Lock& lock, TransferWorker* worker);
   TransferWorker* openOverHttp(Lock& lock, TransferWorker* worker, bool withPiece);
+  // Opens the request on the worker's connection with these flags, sends it and reads the
+  // reply's headers.
+  TransferWorker* requestOnce(Lock& lock, TransferWorker* worker, bool withPiece, uint32_t flags);
+  // A page sent without the library's cookies: a redirect goes again the library's way,
+  // and the cookies the reply set go to the library's store.
+  TransferWorker* afterPlainRequest(Lock& lock, TransferWorker* worker, bool withPiece);
   // Sends the request; a certificate fault is sent again accepting it when the site's
   // certificate errors are accepted. Keeps the address the request ended at.
   TransferWorker* sendChecked(Lock& lock, TransferWorker* worker);

@@ -1,7 +1,7 @@
 #include "transfer/worker_request.h"
 
-#include "transfer/resume_text.h"
 #include "platform/internet.h"
+#include "transfer/resume_text.h"
 #include "url/address.h"
 #include "url/byte_text.h"
 
@@ -188,6 +188,50 @@ bool leftTheHost(const TransferWorker& worker, std::string_view reached) {
   const CrackedAddress cracked = crackAddress(reached);
   return lowerAsciiText(cracked.scheme) == "https" &&
          lowerAsciiText(cracked.host) != lowerAsciiText(worker.host);
+}
+
+namespace {
+
+// "https://host:81", the port only when it is not the scheme's.
+std::string siteOf(const TransferWorker& worker) {
+  std::string site = worker.secure ? "https://" : "http://";
+  site += worker.host;
+  if (worker.port != (worker.secure ? 443 : 80)) site += ":" + formatNumber(worker.port);
+  return site;
+}
+
+}  // namespace
+
+std::string requestAddress(const TransferWorker& worker) {
+  return siteOf(worker) + worker.objectPath;
+}
+
+std::string folderAddress(const TransferWorker& worker) {
+  const std::string& path = worker.objectPath;
+  const size_t slash = path.rfind('/', path.find('?'));
+  return siteOf(worker) + (slash == std::string::npos ? "/" : path.substr(0, slash + 1));
+}
+
+bool isRedirect(int64_t statusCode) {
+  return statusCode == 301 || statusCode == 302 || statusCode == 303 || statusCode == 307 ||
+         statusCode == 308;
+}
+
+bool setsCookies(std::string_view rawHeaders) {
+  std::string value;
+  return replyHeader(rawHeaders, "Set-Cookie", value);
+}
+
+void clearReply(TransferWorker& worker) {
+  worker.contentLength = -1;
+  worker.statusCode = -1;
+  worker.statusText.clear();
+  worker.contentType.clear();
+  worker.location.clear();
+  worker.rawHeaders.clear();
+  worker.finalAddress.clear();
+  worker.serverName.clear();
+  worker.validator.clear();
 }
 
 std::string certificateFaultText(CertificateFault fault) {

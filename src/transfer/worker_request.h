@@ -65,6 +65,19 @@ bool redirectedElsewhere(const TransferWorker& worker, std::string_view reached)
 // Whether the request ended on a secure site on another host than the worker's.
 bool leftTheHost(const TransferWorker& worker, std::string_view reached);
 
+// The address a worker's request goes to ("https://host:81/path?query", the port only
+// when it is not the scheme's), and its folder: that address up to and with the last "/"
+// of its path.
+std::string requestAddress(const TransferWorker& worker);
+std::string folderAddress(const TransferWorker& worker);
+
+// A redirect the library follows on its own: 301, 302, 303, 307 or 308.
+bool isRedirect(int64_t statusCode);
+// The reply sets cookies: it has a Set-Cookie header.
+bool setsCookies(std::string_view rawHeaders);
+// Forgets the reply's fields, for a request sent again.
+void clearReply(TransferWorker& worker);
+
 // The Status text of a refused certificate: "Certificate Name Wrong", "Certificate
 // Expired", "Certificate Not Trusted" or "Certificate Error".
 std::string certificateFaultText(CertificateFault fault);

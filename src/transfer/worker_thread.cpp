@@ -79,8 +79,12 @@ TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker,
   const uint16_t port = worker->port;
   const std::string userName = worker->userName;
   const std::string password = worker->password;
+  // A page held in memory is one fetched for its links, one after another from the same
+  // folders: it goes without the library's cookie look-up where its folder holds none.
+  const std::string folder = worker->piece.held ? folderAddress(*worker) : std::string();
   std::string workerId = beforeCall(lock, *worker);
   const NetHandle connection = internet_.connect(host, port, userName, password);
+  const bool plain = connection != 0 && !folder.empty() && internet_.folderWithoutCookies(folder);
   worker = afterCall(lock, workerId);
   if (!worker) {
     if (connection != 0) internet_.close(connection);
@@ -92,25 +96,57 @@ TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker,
   }
   worker->connection = connection;
 
+  const uint32_t flags = requestFlagsFor(worker->secure, worker->start);
+  worker = requestOnce(lock, worker, withPiece,
+                       plain ? flags | request_flags::kNoCookiesNoRedirect : flags);
+  if (worker && plain) worker = afterPlainRequest(lock, worker, withPiece);
+  if (!worker) return nullptr;
+  if (withPiece && !replyFits(*worker)) {
+    finishWorker(*worker, WorkerState::Refused);
+    return nullptr;
+  }
+  return worker;
+}
+
+TransferWorker* TransferEngine::requestOnce(Lock& lock, TransferWorker* worker, bool withPiece,
+                                            uint32_t flags) {
   const int64_t start = worker->start;
-  worker->request =
-      internet_.openRequest(connection, withPiece ? "GET" : "HEAD", worker->objectPath,
-                            worker->referrer, requestFlagsFor(worker->secure, start));
+  worker->request = internet_.openRequest(worker->connection, withPiece ? "GET" : "HEAD",
+                                          worker->objectPath, worker->referrer, flags);
   if (worker->request == 0 ||
       (start != 0 &&
        !internet_.addRequestHeaders(worker->request, rangeHeaders(start, worker->ifRange)))) {
     finishWorker(*worker, WorkerState::NetworkError);
     return nullptr;
   }
-
   worker = sendChecked(lock, worker);
   if (!worker) return nullptr;
   readReply(*worker);
-  if (withPiece && !replyFits(*worker)) {
-    finishWorker(*worker, WorkerState::Refused);
-    return nullptr;
+  // The library keeps the cookies of the replies it handles, those of the redirects it
+  // followed included: what was found of the folders' cookies may no longer hold.
+  const bool plain = (flags & request_flags::kNoCookiesNoRedirect) != 0;
+  if (!plain && (setsCookies(worker->rawHeaders) || !worker->finalAddress.empty())) {
+    internet_.forgetCookieFolders();
   }
   return worker;
+}
+
+TransferWorker* TransferEngine::afterPlainRequest(Lock& lock, TransferWorker* worker,
+                                                  bool withPiece) {
+  if (isRedirect(worker->statusCode) && !worker->location.empty()) {
+    // The library follows redirects with the cookies their replies set (a site may set one
+    // and send the client back until it comes with it): the request goes again its way.
+    internet_.close(worker->request);
+    worker->request = 0;
+    clearReply(*worker);
+    return requestOnce(lock, worker, withPiece, requestFlagsFor(worker->secure, worker->start));
+  }
+  if (!setsCookies(worker->rawHeaders)) return worker;
+  const std::string address = requestAddress(*worker);
+  const std::string rawHeaders = worker->rawHeaders;
+  const std::string workerId = beforeCall(lock, *worker);
+  internet_.keepReplyCookies(address, rawHeaders);
+  return afterCall(lock, workerId);
 }
 
 bool TransferEngine::replyFits(TransferWorker& worker) {
@@ -159,7 +195,7 @@ TransferWorker* TransferEngine::sendChecked(Lock& lock, TransferWorker* worker) 
   if (!sent) {
     worker->certificateFault = fault;
     finishWorker(*worker, fault == CertificateFault::kNone ? WorkerState::NetworkError
-                                                            : WorkerState::CertificateError);
+                                                           : WorkerState::CertificateError);
     return nullptr;
   }
   std::string reached;

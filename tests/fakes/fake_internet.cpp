@@ -544,3 +544,47 @@ void FakeInternet::close(NetHandle handle) {
   if (state) state->closed = true;
   changed_.notify_all();
 }
+
+void FakeInternet::setFolderWithCookies(const std::string& folderAddress) {
+  Lock lock(mutex_);
+  foldersWithCookies_.push_back(folderAddress);
+}
+
+bool FakeInternet::folderWithoutCookies(const std::string& folderAddress) {
+  Lock lock(mutex_);
+  cookieFoldersAsked_.push_back(folderAddress);
+  return std::find(foldersWithCookies_.begin(), foldersWithCookies_.end(), folderAddress) ==
+         foldersWithCookies_.end();
+}
+
+void FakeInternet::keepReplyCookies(const std::string& address, const std::string& rawHeaders) {
+  Lock lock(mutex_);
+  size_t at = 0;
+  while (at < rawHeaders.size()) {
+    size_t end = rawHeaders.find("\r\n", at);
+    if (end == std::string::npos) end = rawHeaders.size();
+    const std::string line = rawHeaders.substr(at, end - at);
+    if (line.rfind("Set-Cookie:", 0) == 0) cookiesKept_.push_back(address + ": " + line);
+    at = end + 2;
+  }
+}
+
+void FakeInternet::forgetCookieFolders() {
+  Lock lock(mutex_);
+  ++cookieFoldersForgotten_;
+}
+
+std::vector<std::string> FakeInternet::cookieFoldersAsked() const {
+  Lock lock(mutex_);
+  return cookieFoldersAsked_;
+}
+
+std::vector<std::string> FakeInternet::cookiesKept() const {
+  Lock lock(mutex_);
+  return cookiesKept_;
+}
+
+int FakeInternet::cookieFoldersForgotten() const {
+  Lock lock(mutex_);
+  return cookieFoldersForgotten_;
+}

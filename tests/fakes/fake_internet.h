@@ -41,9 +41,9 @@ struct FakeRequest {
   std::string objectPath;
   std::string referrer;
   uint32_t flags = 0;
-  std::string headers;      // the header lines added, as given
-  int64_t rangeStart = -1;  // from "Range: bytes=N-"; -1 without one
-  std::string address;      // opened by address; empty for a request
+  std::string headers;                     // the header lines added, as given
+  int64_t rangeStart = -1;                 // from "Range: bytes=N-"; -1 without one
+  std::string address;                     // opened by address; empty for a request
   bool certificateFaultsAccepted = false;  // sent after acceptCertificateFaults
 };
 
@@ -64,7 +64,7 @@ struct FakeReply {
   int64_t dropAt = -1;            // here the connection breaks: the call reaching it fails
   int64_t endAt = -1;             // here the server closes: the reply ends early
   int gate = 0;                   // delivery only as far as this gate allows
-  std::string finalAddress;  // where the library's redirects ended; empty: the request's own
+  std::string finalAddress;       // where the library's redirects ended; empty: the request's own
 };
 
 // The Internet port against scripted servers, keyed by host and port, plus a handler for
@@ -106,6 +106,9 @@ class FakeInternet final : public Internet {
   void allow(int gate, int64_t moreBytes);
   void openGate(int gate);
 
+  // The cookie store: folders (addresses up to their last "/") that hold cookies.
+  void setFolderWithCookies(const std::string& folderAddress);
+
   // Makes every blocking call fail from now on, as at the end of a test.
   void abortAll();
 
@@ -126,6 +129,12 @@ class FakeInternet final : public Internet {
 
   static constexpr std::chrono::milliseconds kPatience{20000};
 
+  // The cookie calls: folders asked about, cookies given ("ADDRESS: LINE"), and how often
+  // the folders were forgotten.
+  std::vector<std::string> cookieFoldersAsked() const;
+  std::vector<std::string> cookiesKept() const;
+  int cookieFoldersForgotten() const;
+
   // Internet.
   NetHandle connect(const std::string& host, uint16_t port, const std::string& userName,
                     const std::string& password) override;
@@ -143,6 +152,9 @@ class FakeInternet final : public Internet {
   bool queryDataAvailable(NetHandle handle, uint32_t& available) override;
   bool read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) override;
   void close(NetHandle handle) override;
+  bool folderWithoutCookies(const std::string& folderAddress) override;
+  void keepReplyCookies(const std::string& address, const std::string& rawHeaders) override;
+  void forgetCookieFolders() override;
 
  private:
   struct HandleState;
@@ -175,4 +187,8 @@ class FakeInternet final : public Internet {
   int blocked_ = 0;
   uint64_t blockEvents_ = 0;
   std::vector<FakeRequest> requests_;
+  std::vector<std::string> foldersWithCookies_;
+  std::vector<std::string> cookieFoldersAsked_;
+  std::vector<std::string> cookiesKept_;
+  int cookieFoldersForgotten_ = 0;
 };

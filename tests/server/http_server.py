@@ -56,6 +56,8 @@ Faults and requirements, as query parameters of any content address (they can be
     disposition=TEXT           send "Content-Disposition: TEXT" with the body
     auth=USER:PASSWORD         require Basic authentication (401 otherwise)
     referer=TEXT               require exactly this Referer (403 otherwise)
+    cookie=TEXT                send "Set-Cookie: TEXT" with the reply, whatever it is
+    needcookie=TEXT            require a Cookie header holding TEXT (403 otherwise)
 Parameter values are taken byte for byte: their percent-escapes give the bytes sent.
     times=K                    the faults above (not type, auth, referer) apply only to the
                                first K requests of this exact path and query; later ones are
@@ -255,6 +257,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self._send_text(404, "Not Found", "no such control\n", "text/plain", head)
 
     def _respond(self, path, params, faulty, head):
+        self._set_cookie = params.get("cookie")
+        needed = params.get("needcookie")
+        if needed is not None and needed not in self.headers.get("Cookie", ""):
+            self._send_text(403, "Forbidden", "no cookie\n", "text/plain", head)
+            return
         auth = params.get("auth")
         if auth is not None and not self._authorized(auth):
             self._send_text(401, "Unauthorized", "authentication required\n", "text/plain", head,
@@ -495,6 +502,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(length))
         for name, value in extra:
             self.send_header(name, value)
+        if getattr(self, "_set_cookie", None) is not None:
+            self.send_header("Set-Cookie", self._set_cookie)
+            self._set_cookie = None  # this reply's only, not the connection's next ones
         if self.close_connection:
             self.send_header("Connection", "close")
         self.end_headers()

@@ -397,4 +397,34 @@ TEST(Win32FilesAppend, OpensAnExistingFileToWriteOnAfterItsEnd) {
   EXPECT_EQ(files.openForAppending(folder.path() + "missing.db"), nullptr);
 }
 
+// Pages go without the library's cookie look-up where their folders hold no cookie, and
+// lose none of its cookie handling by it.
+TEST_F(EngineOnWinInetTest, PagesSentWithoutTheLibrarysCookiesLoseNoCookie) {
+  auto fetchPage = [&](const std::string& path) {
+    TransferJob* job = engine->createJob(address(server.address(path)), folder.path(), "");
+    job->mostBytesHeld = 1 << 20;
+    job->wanted = 1;
+    EXPECT_TRUE(passUntilResult(*job));
+    return job;
+  };
+  // A redirect whose reply sets a cookie is followed by the library, with the cookie.
+  TransferJob* redirected = fetchPage(
+      "/gen/301/a?cookie=k2%3Dv2%3BPath%3D/gen/301/&redirect=/gen/301/b%3Fneedcookie%3Dk2%253Dv2");
+  EXPECT_EQ(redirected->result, kJobSucceeded) << redirected->errorText;
+  EXPECT_EQ(requestsFor("/gen/301/a").size(), 2u);
+  ASSERT_EQ(requestsFor("/gen/301/b").size(), 1u);
+  EXPECT_EQ(requestsFor("/gen/301/b")[0].header("Cookie"), "k2=v2");
+
+  // The cookie a page's reply sets goes to the library's store, and the next page of its
+  // folder goes with it.
+  TransferJob* setting = fetchPage("/gen/401/a?cookie=k1%3Dv1%3BPath%3D/gen/401/");
+  EXPECT_EQ(setting->result, kJobSucceeded) << setting->errorText;
+  EXPECT_FALSE(internet.folderWithoutCookies(server.address("/gen/401/")));
+  EXPECT_TRUE(internet.folderWithoutCookies(server.address("/gen/402/")));
+  TransferJob* needing = fetchPage("/gen/401/b?needcookie=k1%3Dv1");
+  EXPECT_EQ(needing->result, kJobSucceeded) << needing->errorText;
+  ASSERT_EQ(requestsFor("/gen/401/a").size(), 1u);
+  EXPECT_FALSE(requestsFor("/gen/401/a")[0].hasHeader("Cookie"));
+}
+
 }  // namespace

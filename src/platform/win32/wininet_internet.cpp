@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -240,4 +242,65 @@ bool WinInetInternet::read(NetHandle handle, void* buffer, uint32_t size, uint32
 
 void WinInetInternet::close(NetHandle handle) {
   handles_.close(handle);
+}
+
+namespace {
+
+// How long a look-up of a folder's cookies holds: cookies set meanwhile by another program
+// (or expiring) are seen this late at most.
+constexpr uint32_t kCookieFolderLifeMs = 10000;
+// Folders remembered at most; beyond, the look-ups start afresh.
+constexpr size_t kMostCookieFolders = 4096;
+
+}  // namespace
+
+bool WinInetInternet::folderWithoutCookies(const std::string& folderAddress) {
+  {
+    std::lock_guard hold(cookieMutex_);
+    auto found = cookieFolders_.find(folderAddress);
+    if (found != cookieFolders_.end() &&
+        GetTickCount() - found->second.askedAt < kCookieFolderLifeMs) {
+      return found->second.without;
+    }
+  }
+  // Outside the lock: the look-up goes through the store, which takes its own locks.
+  const uint32_t askedAt = GetTickCount();
+  DWORD size = 0;
+  const bool without = !InternetGetCookieExA(folderAddress.c_str(), nullptr, nullptr, &size,
+                                             INTERNET_COOKIE_HTTPONLY, nullptr) &&
+                       GetLastError() == ERROR_NO_MORE_ITEMS;
+  std::lock_guard hold(cookieMutex_);
+  if (cookieFolders_.size() >= kMostCookieFolders) cookieFolders_.clear();
+  cookieFolders_[folderAddress] = {without, askedAt};
+  return without;
+}
+
+void WinInetInternet::keepReplyCookies(const std::string& address, const std::string& rawHeaders) {
+  bool kept = false;
+  std::string_view rest = rawHeaders;
+  while (!rest.empty()) {
+    const size_t end = rest.find_first_of("\r\n");
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    constexpr std::string_view kName = "set-cookie:";
+    if (line.size() <= kName.size() ||
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, line.data(),
+                       static_cast<int>(kName.size()), kName.data(),
+                       static_cast<int>(kName.size())) != CSTR_EQUAL) {
+      continue;
+    }
+    std::string_view value = line.substr(kName.size());
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+      value.remove_prefix(1);
+    const std::string cookie(value);
+    // As the library keeps a reply's cookies: HttpOnly ones too, for the address asked for.
+    InternetSetCookieExA(address.c_str(), nullptr, cookie.c_str(), INTERNET_COOKIE_HTTPONLY, 0);
+    kept = true;
+  }
+  if (kept) forgetCookieFolders();
+}
+
+void WinInetInternet::forgetCookieFolders() {
+  std::lock_guard hold(cookieMutex_);
+  cookieFolders_.clear();
 }

@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "platform/internet.h"
+#include "platform/slim_lock.h"
 #include "platform/win32/net_handle_table.h"
 
 // The Internet port on WinInet. The constructor opens the process's root handle (the
@@ -37,6 +39,9 @@ class WinInetInternet final : public Internet {
   bool queryDataAvailable(NetHandle handle, uint32_t& available) override;
   bool read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) override;
   void close(NetHandle handle) override;
+  bool folderWithoutCookies(const std::string& folderAddress) override;
+  void keepReplyCookies(const std::string& address, const std::string& rawHeaders) override;
+  void forgetCookieFolders() override;
 
   // Sets a 32-bit option (InternetSetOption) on a handle, or process-wide for handle 0.
   bool setDwordOption(NetHandle handle, uint32_t option, uint32_t value);
@@ -49,4 +54,12 @@ class WinInetInternet final : public Internet {
  private:
   NetHandleTable handles_;
   NetHandle root_ = 0;
+  // What folderWithoutCookies found, by folder address: whether it is without cookies,
+  // and when it was asked (tick count).
+  struct CookieFolder {
+    bool without = false;
+    uint32_t askedAt = 0;
+  };
+  SlimMutex cookieMutex_;
+  std::unordered_map<std::string, CookieFolder> cookieFolders_;
 };

@@ -226,11 +226,19 @@ void SiteCrawl::collectFinishedFetches() {
 void SiteCrawl::startPageFetches(int filesAtOnce) {
   fillsLeft_ = false;
   if (explorer_.fetchStopped()) return;
-  // A page whose fetch has ended takes no place while it is read (see PageScans).
+  // A page whose fetch has ended takes no place while it is read (see PageScans), unless
+  // more than a place's worth of them wait: they hold their replies in memory, and the
+  // fetches must not run ever further ahead of the reading.
   int free = filesAtOnce;
+  int ended = 0;
   pagesLookedAt_ += explorer_.pagesWithJobs().size();
-  for (const SitePage* page : explorer_.pagesWithJobs())
-    if (isRunning(*page->job)) --free;
+  for (const SitePage* page : explorer_.pagesWithJobs()) {
+    if (isRunning(*page->job))
+      --free;
+    else if (page->job->result != kJobNoResult)
+      ++ended;
+  }
+  free -= std::max(0, ended - filesAtOnce);
   // Pages of documents fetched or read already need no request and take no place; the
   // first page that needs one waits for a free place.
   int fills = 0;

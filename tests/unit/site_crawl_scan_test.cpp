@@ -123,4 +123,37 @@ TEST(SiteCrawlScan, WhatAReadFindsIsWhatOneReadOnTheWindowsThreadGives) {
   }
 }
 
+// Fetched pages hold their replies until they are read: once more than a place's worth
+// wait, they take places, and the fetches stop running ahead of the reading.
+TEST(SiteCrawlScan, FetchesStopRunningAheadOfPagesWaitingToBeRead) {
+  CrawlWorld world;  // two at once
+  std::string root = "<title>Root</title>";
+  for (int i = 0; i < 10; ++i) {
+    const std::string name = "p" + std::to_string(i) + ".htm";
+    root += "<a href=" + name + ">p</a>";
+    world.serve("http://h/" + name, "<title>" + name + "</title>");
+  }
+  world.serve("http://h/", root);
+  world.crawl.holdPagesUpTo(8);  // into files, whose reads can be held
+  world.crawl.toggleExpand();
+  world.explorer.openTypedAddress("http://h/");
+  ASSERT_TRUE(world.runUntilRead("http://h/"));
+  // The first page's read is held; the pages after it are taken only after it.
+  world.files.holdNextMap("");
+  auto count = [&](bool ended) {
+    size_t n = 0;
+    for (const SitePage* page : world.explorer.pagesWithJobs())
+      n += (page->job->result != kJobNoResult) == ended ? 1 : 0;
+    return n;
+  };
+  ASSERT_TRUE(world.runUntil([&] { return count(true) > 0 && count(false) == 0; }));
+  EXPECT_EQ(count(true), 4u);
+  EXPECT_EQ(world.requestedPaths("h").size(), 5u);
+
+  world.files.releaseMap();
+  ASSERT_TRUE(world.runUntilSettled());
+  EXPECT_EQ(world.requestedPaths("h").size(), 11u);
+  EXPECT_TRUE(filesLeft(world.files).empty());
+}
+
 }  // namespace

@@ -142,9 +142,12 @@ class TransferEngine {
   // Opens the request on the worker's connection with these flags, sends it and reads the
   // reply's headers.
   TransferWorker* requestOnce(Lock& lock, TransferWorker* worker, bool withPiece, uint32_t flags);
-  // A page sent without the library's cookies: a redirect goes again the library's way,
-  // and the cookies the reply set go to the library's store.
-  TransferWorker* afterPlainRequest(Lock& lock, TransferWorker* worker, bool withPiece);
+  // Connects the worker to its server; `plain` stays true when it was and the folder holds
+  // no cookie.
+  TransferWorker* connectOverHttp(Lock& lock, TransferWorker* worker, const std::string& folder,
+                                  bool& plain);
+  // The cookies a reply to a request sent without the library's set go to its store.
+  TransferWorker* keepPlainReplyCookies(Lock& lock, TransferWorker* worker);
   // Sends the request; a certificate fault is sent again accepting it when the site's
   // certificate errors are accepted. Keeps the address the request ended at.
   TransferWorker* sendChecked(Lock& lock, TransferWorker* worker);

@@ -75,16 +75,46 @@ TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker,
     finishWorker(*worker, WorkerState::NetworkError);
     return nullptr;
   }
+  // A page held in memory is one fetched for its links, one after another from the same
+  // folders: it goes without the library's cookie look-up where its folder holds none.
+  const std::string folder = worker->piece.held ? folderAddress(*worker) : std::string();
+  bool plain = !folder.empty();
+  for (;;) {
+    worker = connectOverHttp(lock, worker, plain ? folder : std::string(), plain);
+    if (!worker) return nullptr;
+    const uint32_t flags = requestFlagsFor(worker->secure, worker->start);
+    worker = requestOnce(lock, worker, withPiece,
+                         plain ? flags | request_flags::kNoCookiesNoRedirect : flags);
+    if (!worker) return nullptr;
+    if (!plain || !isRedirect(worker->statusCode) || worker->location.empty()) break;
+    // The library follows redirects with the cookies their replies set (a site may set one
+    // and send the client back until it comes with it): the request goes again its way.
+    // On a connection of its own: the library keeps a connection's requests in a list it
+    // does not lock, and the old request's close may come from another thread.
+    internet_.close(worker->request);
+    internet_.close(worker->connection);
+    worker->request = worker->connection = 0;
+    clearReply(*worker);
+    plain = false;
+  }
+  if (plain) worker = keepPlainReplyCookies(lock, worker);
+  if (!worker) return nullptr;
+  if (withPiece && !replyFits(*worker)) {
+    finishWorker(*worker, WorkerState::Refused);
+    return nullptr;
+  }
+  return worker;
+}
+
+TransferWorker* TransferEngine::connectOverHttp(Lock& lock, TransferWorker* worker,
+                                                const std::string& folder, bool& plain) {
   const std::string host = worker->host;
   const uint16_t port = worker->port;
   const std::string userName = worker->userName;
   const std::string password = worker->password;
-  // A page held in memory is one fetched for its links, one after another from the same
-  // folders: it goes without the library's cookie look-up where its folder holds none.
-  const std::string folder = worker->piece.held ? folderAddress(*worker) : std::string();
   std::string workerId = beforeCall(lock, *worker);
   const NetHandle connection = internet_.connect(host, port, userName, password);
-  const bool plain = connection != 0 && !folder.empty() && internet_.folderWithoutCookies(folder);
+  plain = plain && connection != 0 && internet_.folderWithoutCookies(folder);
   worker = afterCall(lock, workerId);
   if (!worker) {
     if (connection != 0) internet_.close(connection);
@@ -95,16 +125,6 @@ TransferWorker* TransferEngine::openOverHttp(Lock& lock, TransferWorker* worker,
     return nullptr;
   }
   worker->connection = connection;
-
-  const uint32_t flags = requestFlagsFor(worker->secure, worker->start);
-  worker = requestOnce(lock, worker, withPiece,
-                       plain ? flags | request_flags::kNoCookiesNoRedirect : flags);
-  if (worker && plain) worker = afterPlainRequest(lock, worker, withPiece);
-  if (!worker) return nullptr;
-  if (withPiece && !replyFits(*worker)) {
-    finishWorker(*worker, WorkerState::Refused);
-    return nullptr;
-  }
   return worker;
 }
 
@@ -131,16 +151,7 @@ TransferWorker* TransferEngine::requestOnce(Lock& lock, TransferWorker* worker, 
   return worker;
 }
 
-TransferWorker* TransferEngine::afterPlainRequest(Lock& lock, TransferWorker* worker,
-                                                  bool withPiece) {
-  if (isRedirect(worker->statusCode) && !worker->location.empty()) {
-    // The library follows redirects with the cookies their replies set (a site may set one
-    // and send the client back until it comes with it): the request goes again its way.
-    internet_.close(worker->request);
-    worker->request = 0;
-    clearReply(*worker);
-    return requestOnce(lock, worker, withPiece, requestFlagsFor(worker->secure, worker->start));
-  }
+TransferWorker* TransferEngine::keepPlainReplyCookies(Lock& lock, TransferWorker* worker) {
   if (!setsCookies(worker->rawHeaders)) return worker;
   const std::string address = requestAddress(*worker);
   const std::string rawHeaders = worker->rawHeaders;

@@ -59,9 +59,10 @@ Faults and requirements, as query parameters of any content address (they can be
     cookie=TEXT                send "Set-Cookie: TEXT" with the reply, whatever it is
     needcookie=TEXT            require a Cookie header holding TEXT (403 otherwise)
 Parameter values are taken byte for byte: their percent-escapes give the bytes sent.
-    times=K                    the faults above (not type, auth, referer) apply only to the
-                               first K requests of this exact path and query; later ones are
-                               served normally (e.g. drop the first connection, then resume)
+    times=K                    the faults above (not type, auth, referer, cookie, needcookie)
+                               apply only to the first K requests of this exact path and
+                               query; later ones are served normally (e.g. drop the first
+                               connection, then resume)
 
 Control (never logged):
     /_log        every request so far as JSON lines: seq, client ("host:port", one per

@@ -28,7 +28,7 @@ struct ScanWorld : DownloadWorld {
   SitePage pages[3];
 };
 
-// No file is left but the one named (upper case, as the fake lists paths), if any.
+// No file is left but `except`, if any.
 bool onlyFolders(const FakeFiles& files, const std::string& except = "") {
   for (const std::string& path : files.allPaths())
     if (path.back() != '\\' && path != except) return false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The calls a transfer worker makes on the platform's Internet client library. Handles
 // are opaque values, as the library's own are, so that one thread may close a handle while
@@ -88,9 +89,10 @@ class Internet {
   // Whether the store holds no cookie for requests to this folder (an address up to and
   // with the last "/" of its path), as found at most a few seconds ago.
   virtual bool folderWithoutCookies(const std::string& folderAddress) = 0;
-  // Gives the store the cookies a reply to such a request set: each Set-Cookie line of its
-  // raw headers, for the address it answered.
-  virtual void keepReplyCookies(const std::string& address, const std::string& rawHeaders) = 0;
+  // Gives the store the cookies a reply to such a request set (the values of its
+  // Set-Cookie headers), for the address it answered.
+  virtual void keepReplyCookies(const std::string& address,
+                                const std::vector<std::string>& cookies) = 0;
   // The store may have changed (a reply the library handled set cookies, or came through
   // redirects that may have): what folderWithoutCookies found so far no longer holds.
   virtual void forgetCookieFolders() = 0;

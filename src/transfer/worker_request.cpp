@@ -1,5 +1,8 @@
 #include "transfer/worker_request.h"
 
+#include <utility>
+#include <vector>
+
 #include "platform/internet.h"
 #include "transfer/resume_text.h"
 #include "url/address.h"
@@ -70,8 +73,10 @@ std::string rangeHeaders(int64_t start, const std::string& ifRange) {
   return headers;
 }
 
-bool replyHeader(std::string_view rawHeaders, std::string_view name, std::string& value) {
-  while (!rawHeaders.empty()) {
+std::vector<std::string> replyHeaders(std::string_view rawHeaders, std::string_view name,
+                                      size_t most) {
+  std::vector<std::string> values;
+  while (!rawHeaders.empty() && values.size() < most) {
     const size_t end = rawHeaders.find_first_of("\r\n");
     const std::string_view line = rawHeaders.substr(0, end);
     rawHeaders = end == std::string_view::npos ? std::string_view() : rawHeaders.substr(end + 1);
@@ -82,11 +87,16 @@ bool replyHeader(std::string_view rawHeaders, std::string_view name, std::string
     bool same = true;
     for (size_t i = 0; i < key.size() && same; ++i)
       same = lowerAscii(key[i]) == lowerAscii(name[i]);
-    if (!same) continue;
-    value = std::string(trimBlanks(line.substr(colon + 1)));
-    return true;
+    if (same) values.emplace_back(trimBlanks(line.substr(colon + 1)));
   }
-  return false;
+  return values;
+}
+
+bool replyHeader(std::string_view rawHeaders, std::string_view name, std::string& value) {
+  std::vector<std::string> values = replyHeaders(rawHeaders, name, 1);
+  if (values.empty()) return false;
+  value = std::move(values.front());
+  return true;
 }
 
 std::string replyValidator(std::string_view rawHeaders) {
@@ -217,9 +227,8 @@ bool isRedirect(int64_t statusCode) {
          statusCode == 308;
 }
 
-bool setsCookies(std::string_view rawHeaders) {
-  std::string value;
-  return replyHeader(rawHeaders, "Set-Cookie", value);
+std::vector<std::string> replyCookies(std::string_view rawHeaders) {
+  return replyHeaders(rawHeaders, "Set-Cookie");
 }
 
 void clearReply(TransferWorker& worker) {

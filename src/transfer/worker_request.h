@@ -1,7 +1,9 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "transfer/transfer_job.h"
 #include "url/url_parts.h"
@@ -24,6 +26,9 @@ std::string rangeHeaders(int64_t start, const std::string& ifRange);
 // The value of the first reply header of that name (case ignored), blanks trimmed; false
 // when there is none.
 bool replyHeader(std::string_view rawHeaders, std::string_view name, std::string& value);
+// The values of every reply header of that name, in order, at most `most` of them.
+std::vector<std::string> replyHeaders(std::string_view rawHeaders, std::string_view name,
+                                      size_t most = SIZE_MAX);
 
 // The version of the file a reply names: its ETag when that is a strong one, else its
 // Last-Modified; empty when it names neither, or when the value holds a control byte
@@ -73,8 +78,8 @@ std::string folderAddress(const TransferWorker& worker);
 
 // A redirect the library follows on its own: 301, 302, 303, 307 or 308.
 bool isRedirect(int64_t statusCode);
-// The reply sets cookies: it has a Set-Cookie header.
-bool setsCookies(std::string_view rawHeaders);
+// The cookies a reply sets: the values of its Set-Cookie headers.
+std::vector<std::string> replyCookies(std::string_view rawHeaders);
 // Forgets the reply's fields, for a request sent again.
 void clearReply(TransferWorker& worker);
 

@@ -145,18 +145,18 @@ TransferWorker* TransferEngine::requestOnce(Lock& lock, TransferWorker* worker, 
   // The library keeps the cookies of the replies it handles, those of the redirects it
   // followed included: what was found of the folders' cookies may no longer hold.
   const bool plain = (flags & request_flags::kNoCookiesNoRedirect) != 0;
-  if (!plain && (setsCookies(worker->rawHeaders) || !worker->finalAddress.empty())) {
+  if (!plain && (!replyCookies(worker->rawHeaders).empty() || !worker->finalAddress.empty())) {
     internet_.forgetCookieFolders();
   }
   return worker;
 }
 
 TransferWorker* TransferEngine::keepPlainReplyCookies(Lock& lock, TransferWorker* worker) {
-  if (!setsCookies(worker->rawHeaders)) return worker;
+  const std::vector<std::string> cookies = replyCookies(worker->rawHeaders);
+  if (cookies.empty()) return worker;
   const std::string address = requestAddress(*worker);
-  const std::string rawHeaders = worker->rawHeaders;
   const std::string workerId = beforeCall(lock, *worker);
-  internet_.keepReplyCookies(address, rawHeaders);
+  internet_.keepReplyCookies(address, cookies);
   return afterCall(lock, workerId);
 }
 

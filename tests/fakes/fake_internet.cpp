@@ -557,16 +557,11 @@ bool FakeInternet::folderWithoutCookies(const std::string& folderAddress) {
          foldersWithCookies_.end();
 }
 
-void FakeInternet::keepReplyCookies(const std::string& address, const std::string& rawHeaders) {
+void FakeInternet::keepReplyCookies(const std::string& address,
+                                    const std::vector<std::string>& cookies) {
   Lock lock(mutex_);
-  size_t at = 0;
-  while (at < rawHeaders.size()) {
-    size_t end = rawHeaders.find("\r\n", at);
-    if (end == std::string::npos) end = rawHeaders.size();
-    const std::string line = rawHeaders.substr(at, end - at);
-    if (line.rfind("Set-Cookie:", 0) == 0) cookiesKept_.push_back(address + ": " + line);
-    at = end + 2;
-  }
+  for (const std::string& cookie : cookies)
+    cookiesKept_.push_back(address + ": Set-Cookie: " + cookie);
 }
 
 void FakeInternet::forgetCookieFolders() {

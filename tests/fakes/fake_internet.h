@@ -129,8 +129,8 @@ class FakeInternet final : public Internet {
 
   static constexpr std::chrono::milliseconds kPatience{20000};
 
-  // The cookie calls: folders asked about, cookies given ("ADDRESS: LINE"), and how often
-  // the folders were forgotten.
+  // The cookie calls: folders asked about, cookies given ("ADDRESS: Set-Cookie: VALUE"), and how
+  // often the folders were forgotten.
   std::vector<std::string> cookieFoldersAsked() const;
   std::vector<std::string> cookiesKept() const;
   int cookieFoldersForgotten() const;
@@ -153,7 +153,8 @@ class FakeInternet final : public Internet {
   bool read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) override;
   void close(NetHandle handle) override;
   bool folderWithoutCookies(const std::string& folderAddress) override;
-  void keepReplyCookies(const std::string& address, const std::string& rawHeaders) override;
+  void keepReplyCookies(const std::string& address,
+                        const std::vector<std::string>& cookies) override;
   void forgetCookieFolders() override;
 
  private:

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <string_view>
 #include <vector>
 
 namespace {
@@ -300,29 +299,12 @@ bool WinInetInternet::folderWithoutCookies(const std::string& folderAddress) {
   return without;
 }
 
-void WinInetInternet::keepReplyCookies(const std::string& address, const std::string& rawHeaders) {
-  bool kept = false;
-  std::string_view rest = rawHeaders;
-  while (!rest.empty()) {
-    const size_t end = rest.find_first_of("\r\n");
-    const std::string_view line = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    constexpr std::string_view kName = "set-cookie:";
-    if (line.size() <= kName.size() ||
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, line.data(),
-                       static_cast<int>(kName.size()), kName.data(),
-                       static_cast<int>(kName.size())) != CSTR_EQUAL) {
-      continue;
-    }
-    std::string_view value = line.substr(kName.size());
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
-      value.remove_prefix(1);
-    const std::string cookie(value);
-    // As the library keeps a reply's cookies: HttpOnly ones too, for the address asked for.
+void WinInetInternet::keepReplyCookies(const std::string& address,
+                                       const std::vector<std::string>& cookies) {
+  // As the library keeps a reply's cookies: HttpOnly ones too, for the address asked for.
+  for (const std::string& cookie : cookies)
     InternetSetCookieExA(address.c_str(), nullptr, cookie.c_str(), INTERNET_COOKIE_HTTPONLY, 0);
-    kept = true;
-  }
-  if (kept) forgetCookieFolders();
+  if (!cookies.empty()) forgetCookieFolders();
 }
 
 void WinInetInternet::forgetCookieFolders() {

@@ -40,7 +40,8 @@ class WinInetInternet final : public Internet {
   bool read(NetHandle handle, void* buffer, uint32_t size, uint32_t& got) override;
   void close(NetHandle handle) override;
   bool folderWithoutCookies(const std::string& folderAddress) override;
-  void keepReplyCookies(const std::string& address, const std::string& rawHeaders) override;
+  void keepReplyCookies(const std::string& address,
+                        const std::vector<std::string>& cookies) override;
   void forgetCookieFolders() override;
 
   // Sets a 32-bit option (InternetSetOption) on a handle, or process-wide for handle 0.
